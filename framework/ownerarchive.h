@@ -150,7 +150,9 @@ using ZeroStub = ConstantStub<0u>;
 struct MemoryMapped {
   template <class T>
   static inline __attribute__((always_inline)) volatile T* At(uint16_t port) {
-    return reinterpret_cast<volatile T*>(static_cast<uintptr_t>(port));
+    uintptr_t address = port;
+    __asm__("" : "+r"(address));  // an address, not an object the compiler could reason about
+    return reinterpret_cast<volatile T*>(address);
   }
   static inline __attribute__((always_inline)) uint8_t InByte(uint16_t port) { return *At<uint8_t>(port); }
   static inline __attribute__((always_inline)) uint16_t InWord(uint16_t port) { return *At<uint16_t>(port); }

@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <codecvt>
+#include <locale>
 #include <cstring>
 
 namespace varnhost {
@@ -44,16 +46,26 @@ std::string GbkToUtf8(const std::string& gbk) { return Convert("UTF-8", "GBK", g
 
 std::string Utf8ToGbk(const std::string& utf8) { return Convert("GBK", "UTF-8", utf8.data(), utf8.size(), false); }
 
+// UTF-16 through the standard library's converter: the C library of the ARM target carries no
+// UTF-16 module for iconv.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+using Utf16Converter = std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t>;
+
 std::string Utf16ToUtf8(const std::u16string& utf16) {
-  return Convert("UTF-8", "UTF-16LE", reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2, true);
+  Utf16Converter converter("\xEF\xBF\xBD");  // a text that is not valid UTF-16 shows as U+FFFD
+  return converter.to_bytes(utf16);
 }
 
 std::u16string Utf8ToUtf16(const std::string& utf8) {
-  const std::string bytes = Convert("UTF-16LE", "UTF-8", utf8.data(), utf8.size(), false);
-  std::u16string out(bytes.size() / 2, u'\0');
-  std::memcpy(out.data(), bytes.data(), out.size() * 2);
-  return out;
+  Utf16Converter converter;
+  try {
+    return converter.from_bytes(utf8);
+  } catch (const std::range_error&) {
+    throw TextError("text is not valid UTF-8");
+  }
 }
+#pragma GCC diagnostic pop
 
 int DisplayWidth(const std::string& utf8) {
   int width = 0;
