@@ -11,7 +11,7 @@ using namespace varntest;
 
 namespace {
 
-Json ProbeScript(const std::string& file, const Json& calls, const Json& extra = Json::object()) {
+Json ProbeScript(const std::string& file, const std::vector<Json>& calls, const Json& extra = Json::object()) {
   Json s = {{"driver", TestDriver(file)}, {"calls", calls}};
   for (const auto& item : extra.items()) s[item.key()] = item.value();
   return s;

@@ -4,6 +4,11 @@
 
 namespace varnhost {
 namespace {
+const char* const kEntryPointNames[] = {
+    "SvrGetProperty", "SvrEnumPropertyValue", "SvrSetProperty", "SvrDoHelp",     "SvrGetChannel",
+    "SvrEditProperty", "SvrEditCustomProperty", "SvrInitDevSet", "SvrInitDevRun", "SvrExitDevRun",
+    "SvrCollectDevData", "SvrDevIOCtrl", "SvrGetDevInfo"};
+
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -40,6 +45,7 @@ DriverLibrary::DriverLibrary(const std::string& path) : path_(path), flavour_(Fl
   const std::string where = path.find('/') == std::string::npos ? "./" + path : path;
   handle_ = dlopen(where.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) throw LoadError(std::string("cannot load driver: ") + dlerror());
+  for (const char* name : kEntryPointNames) EntryPoint(name);
 }
 
 DriverLibrary::~DriverLibrary() {

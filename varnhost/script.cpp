@@ -341,26 +341,35 @@ void SetUpBus(const Json& script, Bus& bus) {
   }
 }
 
-template <class Ch>
-int Run(const Json& script, const DriverLibrary& library, Bus& bus, Out& document) {
-  ScriptRun<Ch> run(library, bus);
-  auto& device = run.Device();
-  if (script.contains("archive")) {
-    const auto bytes = Unhex(Text(script["archive"], "archive"), "archive");
-    device.archive.bytes.SetSize(int(bytes.size()));
-    for (size_t i = 0; i < bytes.size(); ++i) device.archive.bytes[int(i)] = bytes[i];
-  }
+// The host's archive bytes and value array as the script gives them.
+struct DeviceSetup {
+  std::vector<uint8_t> archive;
+  std::vector<double> values = std::vector<double>(128, 0.0);
+};
+
+DeviceSetup SetUpDevice(const Json& script) {
+  DeviceSetup setup;
+  if (script.contains("archive")) setup.archive = Unhex(Text(script["archive"], "archive"), "archive");
   if (script.contains("values")) {
     const Json& v = script["values"];
+    setup.values.clear();
     if (v.is_array()) {
-      device.values.SetSize(int(v.size()));
-      for (size_t i = 0; i < v.size(); ++i) device.values[int(i)] = Number(v[i], "values[" + std::to_string(i) + "]");
+      for (size_t i = 0; i < v.size(); ++i) setup.values.push_back(Number(v[i], "values[" + std::to_string(i) + "]"));
     } else {
-      device.values.SetSize(int(Integer(v, "values", 0, 1000000)));
+      setup.values.resize(size_t(Integer(v, "values", 0, 1000000)), 0.0);
     }
-  } else {
-    device.values.SetSize(128);
   }
+  return setup;
+}
+
+template <class Ch>
+int Run(const Json& script, const DeviceSetup& setup, const DriverLibrary& library, Bus& bus, Out& document) {
+  ScriptRun<Ch> run(library, bus);
+  auto& device = run.Device();
+  device.archive.bytes.SetSize(int(setup.archive.size()));
+  for (size_t i = 0; i < setup.archive.size(); ++i) device.archive.bytes[int(i)] = setup.archive[i];
+  device.values.SetSize(int(setup.values.size()));
+  for (size_t i = 0; i < setup.values.size(); ++i) device.values[int(i)] = setup.values[i];
   document["calls"] = Out::array();
   const Json& calls = script["calls"];
   for (size_t i = 0; i < calls.size(); ++i) {
@@ -394,8 +403,7 @@ int RunScript(const std::string& scriptText, const ScriptOptions& options) {
     for (size_t i = 0; i < script["calls"].size(); ++i) ValidateCall(script["calls"][i], "calls[" + std::to_string(i) + "]");
     Bus bus(ClockOf(script));
     SetUpBus(script, bus);
-    if (script.contains("archive")) Unhex(Text(script["archive"], "archive"), "archive");
-    if (script.contains("values") && !script["values"].is_array()) Integer(script["values"], "values", 0, 1000000);
+    const DeviceSetup setup = SetUpDevice(script);
     DriverLibrary library(path);
     document["driver"] = path;
     document["flavour"] = FlavourName(library.GetFlavour());
@@ -403,9 +411,9 @@ int RunScript(const std::string& scriptText, const ScriptOptions& options) {
     InstallTraps(options.watchdogSeconds);
     started = true;
     if (library.GetFlavour() == Flavour::Configuration)
-      Run<char>(script, library, bus, document);
+      Run<char>(script, setup, library, bus, document);
     else
-      Run<char16_t>(script, library, bus, document);
+      Run<char16_t>(script, setup, library, bus, document);
   } catch (const std::exception& e) {
     std::cerr << "varnhost: " << e.what() << "\n";
     if (started) {

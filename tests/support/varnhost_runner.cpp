@@ -68,8 +68,8 @@ HostRun RunScript(const Json& script, const std::vector<std::string>& extraArgs)
   return RunVarnhost(args, script.dump());
 }
 
-Json In(int width, int port, int value) { return {{"op", "in"}, {"width", width}, {"port", port}, {"value", value}}; }
-Json Out(int width, int port, int value) { return {{"op", "out"}, {"width", width}, {"port", port}, {"value", value}}; }
+Json In(int width, int port, int64_t value) { return {{"op", "in"}, {"width", width}, {"port", port}, {"value", value}}; }
+Json Out(int width, int port, int64_t value) { return {{"op", "out"}, {"width", width}, {"port", port}, {"value", value}}; }
 Json Sleep(int ms) { return {{"op", "sleep"}, {"ms", ms}}; }
 
 Json PortEvents(const Json& call) {

@@ -27,8 +27,8 @@ HostRun RunScript(const Json& script, const std::vector<std::string>& extraArgs 
 
 // Bus events of one call, filtered: "in"/"out" events as {op, width, port, value}; sleeps as {op, ms}.
 Json PortEvents(const Json& call);
-Json In(int width, int port, int value);
-Json Out(int width, int port, int value);
+Json In(int width, int port, int64_t value);
+Json Out(int width, int port, int64_t value);
 Json Sleep(int ms);
 
 // The archive's bytes as 32-bit little-endian words (from the answer's hex).

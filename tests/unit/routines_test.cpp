@@ -115,7 +115,7 @@ TEST(ParseWriteCommand, FormsOfTheHostsCommand) {
       {u"VARN_WRITE(3=nan)", F::Unreadable, 0, 0},
       {u"VARN_WRITE(3=inf)", F::Unreadable, 0, 0},
       {u"VARN_WRITE(3=1e999)", F::Unreadable, 0, 0},
-      {u"VARN_WRITE=(3)", F::Unreadable, 0, 0},
+      {u"VARN_WRITE=(3)", F::OtherKeyword, 0, 0},
       {u"VARN_WRITE(99999999999=1)", F::Write, INT32_MAX, 1.0},
   };
   for (const auto& c : cases) {

@@ -56,7 +56,7 @@ TEST(Ppi8255, ControlWordSetsDirectionsAndClearsLatches) {
   EXPECT_EQ(ppi.Read(1), 0x22);
   EXPECT_EQ(ppi.Read(2), 0xAF);  // high half from the pins, low half from the latch
   EXPECT_EQ(ppi.OutputC(), 0x0F);
-  ppi.Write(3, 0x06);  // bit reset of C2
+  ppi.Write(3, 0x04);  // bit reset of C2
   EXPECT_EQ(ppi.OutputC(), 0x0B);
   ppi.Write(3, 0x80);  // a new mode word clears the output latches
   EXPECT_EQ(ppi.Read(0), 0x00);
