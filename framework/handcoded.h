@@ -10,8 +10,8 @@
 #pragma once
 
 #include <array>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 #include <new>
 #include <type_traits>
 #include <vector>
@@ -27,8 +27,8 @@
 namespace varn {
 
 // The port-I/O layer of this build: its back end, and the port-number checks of debug builds.
-using PortIO = BasicPortIO<VARN_PORT_BACKEND, std::conditional_t<VARN_DEBUG_BUILD != 0, ports::HandcodedDebugChecks,
-                                                                  ports::NoChecks>>;
+using PortIO = BasicPortIO<VARN_PORT_BACKEND,
+                           std::conditional_t<VARN_DEBUG_BUILD != 0, ports::HandcodedDebugChecks, ports::NoChecks>>;
 
 // One row of a board's property table.
 template <class Settings>
@@ -81,8 +81,7 @@ class ChannelTable {
     for (int k = 0; k < count; ++k) Add(nameFormat, firstNumber + k, kind);
   }
   // A digital group named and kinded by its direction.
-  void AddDigitalGroup(int count, const TChar* inputFormat, const TChar* outputFormat, int firstNumber,
-                       bool isOutput) {
+  void AddDigitalGroup(int count, const TChar* inputFormat, const TChar* outputFormat, int firstNumber, bool isOutput) {
     AddGroup(count, isOutput ? outputFormat : inputFormat, firstNumber, isOutput ? DigitalOut : DigitalIn);
   }
   void Publish(CStringArray& names, CArray<int>& kinds) const {
@@ -246,8 +245,8 @@ struct HandcodedDriver {
 
 }  // namespace varn
 
-#define VARN_HANDCODED_DRIVER(Board)                   \
-  namespace {                                          \
-  using BoardDriver = ::varn::HandcodedDriver<Board>;  \
-  }                                                    \
+#define VARN_HANDCODED_DRIVER(Board)                  \
+  namespace {                                         \
+  using BoardDriver = ::varn::HandcodedDriver<Board>; \
+  }                                                   \
   VARN_DEFINE_ENTRY_POINTS(BoardDriver)

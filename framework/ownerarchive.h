@@ -76,7 +76,8 @@ class OwnerArchive {
   bool ReadInt(int32_t& value) {
     uint8_t le[4];
     if (!ReadBytes(le, 4)) return false;
-    value = static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
+    value =
+        static_cast<int32_t>(uint32_t(le[0]) | uint32_t(le[1]) << 8 | uint32_t(le[2]) << 16 | uint32_t(le[3]) << 24);
     return true;
   }
 

@@ -81,9 +81,12 @@ std::optional<int32_t> ScanInt(const Ch* text, NumberFormat format) {
   const unsigned base = format == NumberFormat::Hex ? 16 : 10;
   auto digit = [base](Ch c) -> int {
     int d = -1;
-    if (c >= Ch('0') && c <= Ch('9')) d = int(c - Ch('0'));
-    else if (c >= Ch('a') && c <= Ch('f')) d = int(c - Ch('a')) + 10;
-    else if (c >= Ch('A') && c <= Ch('F')) d = int(c - Ch('A')) + 10;
+    if (c >= Ch('0') && c <= Ch('9'))
+      d = int(c - Ch('0'));
+    else if (c >= Ch('a') && c <= Ch('f'))
+      d = int(c - Ch('a')) + 10;
+    else if (c >= Ch('A') && c <= Ch('F'))
+      d = int(c - Ch('A')) + 10;
     return d >= 0 && unsigned(d) < base ? d : -1;
   };
   bool anyDigit = false;

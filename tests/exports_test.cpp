@@ -1,7 +1,6 @@
 // Every shipped driver file exports exactly the thirteen entry points and nothing else.
-#include <gtest/gtest.h>
-
 #include <dirent.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
@@ -14,9 +13,9 @@ using namespace varntest;
 namespace {
 
 const std::set<std::string> kEntryPoints = {
-    "SvrCollectDevData", "SvrDevIOCtrl",  "SvrDoHelp",     "SvrEditCustomProperty", "SvrEditProperty",
+    "SvrCollectDevData",    "SvrDevIOCtrl",  "SvrDoHelp",     "SvrEditCustomProperty", "SvrEditProperty",
     "SvrEnumPropertyValue", "SvrExitDevRun", "SvrGetChannel", "SvrGetDevInfo",         "SvrGetProperty",
-    "SvrInitDevRun",     "SvrInitDevSet", "SvrSetProperty"};
+    "SvrInitDevRun",        "SvrInitDevSet", "SvrSetProperty"};
 
 std::vector<std::string> ShippedFiles() {
   std::vector<std::string> files;
@@ -24,7 +23,8 @@ std::vector<std::string> ShippedFiles() {
   if (!dir) return files;
   while (dirent* e = readdir(dir.get())) {
     const std::string name = e->d_name;
-    if (name.size() > 4 && (name.compare(name.size() - 4, 4, ".dll") == 0 || name.compare(name.size() - 4, 4, ".drv") == 0))
+    if (name.size() > 4 &&
+        (name.compare(name.size() - 4, 4, ".dll") == 0 || name.compare(name.size() - 4, 4, ".drv") == 0))
       files.push_back(name);
   }
   return files;

@@ -12,12 +12,20 @@ namespace {
 const char* const kFiles[] = {"Tavrel.dll", "TavrelE.drv", "TavrelE_ARMV4.drv"};
 constexpr int kBase = 0x100;
 
-const Json kNames = {"设备IO基地址(16进制)", "输入类型",   "DA输出范围",    "输入量程",
-                     "输入放大增益",         "重复采集次数", "AD前处理方式",  "8255端口PA",
+const Json kNames = {"设备IO基地址(16进制)", "输入类型",      "DA输出范围",   "输入量程",
+                     "输入放大增益",         "重复采集次数",  "AD前处理方式", "8255端口PA",
                      "8255端口PB",           "8255端口PC0-3", "8255端口PC4-7"};
-const Json kDefaultTexts = {"100",           "0 - 单端",      "0 - 0 ～ 5V",   "0 - ±5V",
-                            "0 - 1",         "5",             "0 - 平均值处理", "0 - 数字量输入",
-                            "0 - 数字量输入", "0 - 数字量输入", "0 - 数字量输入"};
+const Json kDefaultTexts = {"100",
+                            "0 - 单端",
+                            "0 - 0 ～ 5V",
+                            "0 - ±5V",
+                            "0 - 1",
+                            "5",
+                            "0 - 平均值处理",
+                            "0 - 数字量输入",
+                            "0 - 数字量输入",
+                            "0 - 数字量输入",
+                            "0 - 数字量输入"};
 const std::string kInput = "0 - 数字量输入", kOutput = "1 - 数字量输出";
 
 // Stored order: reduceMode, baseAddress, gainCode, rangeCode, inputMode, daRangeCode, portADir,
@@ -50,17 +58,18 @@ class TavrelBuilds : public ::testing::TestWithParam<const char*> {
 INSTANTIATE_TEST_SUITE_P(Shipped, TavrelBuilds, ::testing::ValuesIn(kFiles));
 
 TEST_P(TavrelBuilds, PropertiesShowTheFixedDefaultsWithTheirChoices) {
-  const HostRun run = Drive(Script(File(), {kGetProperty,
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型"}},
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "da输出范围"}},
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "输入量程"}},
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "输入放大增益"}},
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "AD前处理方式"}},
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "8255端口PC4-7"}},
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "重复采集次数"}, {"list", {"x"}}},
-                                          {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型 "}, {"list", {"y"}}},
-                                          Set({{"重复采集次数", "9"}, {"输入类型", "1 - 双端"}}),
-                                          kGetProperty}));
+  const HostRun run =
+      Drive(Script(File(), {kGetProperty,
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "da输出范围"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入量程"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入放大增益"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "AD前处理方式"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "8255端口PC4-7"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "重复采集次数"}, {"list", {"x"}}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型 "}, {"list", {"y"}}},
+                            Set({{"重复采集次数", "9"}, {"输入类型", "1 - 双端"}}),
+                            kGetProperty}));
   for (size_t at : {size_t(0), size_t(10)}) {
     const Json& p = run.Call(at);
     EXPECT_EQ(p["result"], 1);
@@ -94,8 +103,11 @@ TEST_P(TavrelBuilds, StoredRecordLoadsInItsOrderAndTheSecondDaRangeWins) {
   // reduceMode 1, base 0x200, gain 3, range 2, differential, daRange 0 (6th), PA out, PB in,
   // PC high out, PC low in, repeat 7, daRange 1 (12th).
   const std::vector<int32_t> stored = {1, 0x200, 3, 2, 1, 0, 1, 0, 1, 0, 7, 1};
-  const HostRun run = Drive(Script(File(), {{{"call", "SvrGetChannel"}}, {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}}},
-                                 {{"archive", WordsHex(stored)}}));
+  const HostRun run =
+      Drive(Script(File(),
+                   {{{"call", "SvrGetChannel"}},
+                    {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}}},
+                   {{"archive", WordsHex(stored)}}));
   const Json& channels = run.Call(0);
   EXPECT_EQ(channels["names"].size(), 39u);
   EXPECT_EQ(channels["names"][7], "输出PA0");
@@ -133,16 +145,20 @@ TEST_P(TavrelBuilds, ShortStoredRecordKeepsTheDefaultsOfWhatItLacks) {
 
 TEST_P(TavrelBuilds, SetPropertyReadsTextsAndChoicesWithARunningCursor) {
   const HostRun run = Drive(Script(
-      File(), {kGetProperty,
-               Set({{"设备IO基地址(16进制)", "2a0"}, {"重复采集次数", " 12abc"}, {"DA输出范围", "1 - ±5v"},
-                    {"AD前处理方式", "1 - 最大最小值处理"}, {"输入量程", "2 - 0 ～ 10V"}, {"输入放大增益", "4 - 16"}}),
-               // Unreadable texts and unknown choices leave their fields.
-               Set({{"设备IO基地址(16进制)", "zz"}, {"重复采集次数", "abc"}, {"输入类型", "0 - 单端 "},
-                    {"输入量程", "1"}}),
-               // A host that leaves properties out: the ones after them are still found.
-               {{"call", "SvrSetProperty"},
-                {"names", {"设备IO基地址(16进制)", "DA输出范围", "8255端口PA", "nonsense", "8255端口PC4-7"}},
-                {"values_text", {"0x300", "0 - 0 ～ 5V", kOutput, kOutput, kOutput}}}}));
+      File(),
+      {kGetProperty,
+       Set({{"设备IO基地址(16进制)", "2a0"},
+            {"重复采集次数", " 12abc"},
+            {"DA输出范围", "1 - ±5v"},
+            {"AD前处理方式", "1 - 最大最小值处理"},
+            {"输入量程", "2 - 0 ～ 10V"},
+            {"输入放大增益", "4 - 16"}}),
+       // Unreadable texts and unknown choices leave their fields.
+       Set({{"设备IO基地址(16进制)", "zz"}, {"重复采集次数", "abc"}, {"输入类型", "0 - 单端 "}, {"输入量程", "1"}}),
+       // A host that leaves properties out: the ones after them are still found.
+       {{"call", "SvrSetProperty"},
+        {"names", {"设备IO基地址(16进制)", "DA输出范围", "8255端口PA", "nonsense", "8255端口PC4-7"}},
+        {"values_text", {"0x300", "0 - 0 ～ 5V", kOutput, kOutput, kOutput}}}}));
   EXPECT_EQ(ArchiveWords(run.Call(1)), (std::vector<int32_t>{1, 0x2A0, 4, 2, 0, 1, 0, 0, 0, 0, 12, 1}));
   // The host hands back the shown texts of the other properties, which are taken too.
   EXPECT_EQ(ArchiveWords(run.Call(2)), (std::vector<int32_t>{0, 0x2A0, 0, 2, 0, 0, 0, 0, 0, 0, 12, 0}));
@@ -158,23 +174,23 @@ TEST(Tavrel, SetPropertyWritesThe8255ControlWordAtTheNewBase) {
   };
   EXPECT_EQ(word({{"8255端口PA", kOutput}, {"8255端口PC0-3", kOutput}, {"8255端口PC4-7", kOutput}}),
             Json({Out(8, 0x10B, 0x82)}));
-  EXPECT_EQ(word({{"8255端口PA", kOutput}, {"8255端口PB", kOutput}, {"8255端口PC0-3", kOutput},
-                  {"8255端口PC4-7", kOutput}}),
-            Json({Out(8, 0x10B, 0x80)}));
+  EXPECT_EQ(
+      word({{"8255端口PA", kOutput}, {"8255端口PB", kOutput}, {"8255端口PC0-3", kOutput}, {"8255端口PC4-7", kOutput}}),
+      Json({Out(8, 0x10B, 0x80)}));
   EXPECT_EQ(word(Json::object()), Json({Out(8, 0x10B, 0x9B)}));
   EXPECT_EQ(word({{"设备IO基地址(16进制)", "3F0"}, {"8255端口PB", "2 - 数字量输出"}}), Json({Out(8, 0x3FB, 0x99)}))
       << "an unmatched choice leaves its bits as in 0x80";
-  const HostRun none = RunScript(Script(
-      "TavrelE.drv", {{{"call", "SvrSetProperty"}, {"names", {"x"}}, {"values_text", {"y"}}}}));
+  const HostRun none =
+      RunScript(Script("TavrelE.drv", {{{"call", "SvrSetProperty"}, {"names", {"x"}}, {"values_text", {"y"}}}}));
   EXPECT_EQ(PortEvents(none.Call(0)), Json({Out(8, 0x10B, 0x80)}));
 }
 
 TEST_P(TavrelBuilds, ChannelTableFollowsInputModeAndDirections) {
-  const HostRun run = Drive(Script(
-      File(), {{{"call", "SvrGetChannel"}},
-               kGetProperty,
-               Set({{"输入类型", "1 - 双端"}, {"8255端口PB", kOutput}, {"8255端口PC0-3", kOutput}}),
-               {{"call", "SvrGetChannel"}}}));
+  const HostRun run =
+      Drive(Script(File(), {{{"call", "SvrGetChannel"}},
+                            kGetProperty,
+                            Set({{"输入类型", "1 - 双端"}, {"8255端口PB", kOutput}, {"8255端口PC0-3", kOutput}}),
+                            {{"call", "SvrGetChannel"}}}));
   Json names = Json::array(), kinds = Json::array();
   auto group = [&](int count, const std::string& format, int first, int kind) {
     for (int k = 0; k < count; ++k) {
@@ -239,11 +255,12 @@ TEST(Tavrel, PassReadsCountersDigitalPortsAndConvertsEnabledInputs) {
                       {{"port", kBase + 1}, {"values", {0, 1}}},
                       {{"port", kBase + 2}, {"width", 16}, {"values", {0xF123, 0x0456}}}};
   const HostRun run = Drive(Script("TavrelE.drv",
-                                 {kGetProperty, Set({{"重复采集次数", "2"}}),
-                                  {{"call", "SvrCollectDevData"}, {"enabled", Enabled({1, 7, 14, 27, 32})}}},
-                                 {{"bus", {{"reads", reads}}}, {"values", Values(-7)}}));
+                                   {kGetProperty,
+                                    Set({{"重复采集次数", "2"}}),
+                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({1, 7, 14, 27, 32})}}},
+                                   {{"bus", {{"reads", reads}}}, {"values", Values(-7)}}));
   Json io = {Out(8, kBase + 15, 0x40), In(8, kBase + 13, 0x34), In(8, kBase + 13, 0x12),  // counter 1 alone
-             In(8, kBase + 8, 0x81),   In(8, kBase + 9, 0xFF),   In(8, kBase + 10, 0x5F),
+             In(8, kBase + 8, 0x81),   In(8, kBase + 9, 0xFF),  In(8, kBase + 10, 0x5F),
              In(8, kBase + 10, 0x5F),  Out(8, kBase + 1, 0)};
   Conversion(io, 1, 0, 0xF123);
   Conversion(io, 1, 1, 0x0456);
@@ -262,13 +279,18 @@ TEST(Tavrel, PassReadsCountersDigitalPortsAndConvertsEnabledInputs) {
 TEST(Tavrel, PassUsesTheChosenRangeModeAndReduction) {
   const Json reads = {{{"port", kBase + 1}, {"values", {0}}},
                       {{"port", kBase + 2}, {"width", 16}, {"values", {100, 4000, 300, 200}}}};
-  const HostRun run = Drive(Script(
-      "TavrelE.drv",
-      {kGetProperty,
-       Set({{"重复采集次数", "4"}, {"AD前处理方式", "1 - 最大最小值处理"}, {"输入量程", "1 - ±10V"}, {"输入类型", "1 - 双端"},
-            {"8255端口PA", kOutput}, {"8255端口PB", kOutput}, {"8255端口PC0-3", kOutput}, {"8255端口PC4-7", kOutput}}),
-       {{"call", "SvrCollectDevData"}, {"enabled", Enabled({38, 39})}}},
-      {{"bus", {{"reads", reads}}}, {"values", Values(0)}}));
+  const HostRun run = Drive(Script("TavrelE.drv",
+                                   {kGetProperty,
+                                    Set({{"重复采集次数", "4"},
+                                         {"AD前处理方式", "1 - 最大最小值处理"},
+                                         {"输入量程", "1 - ±10V"},
+                                         {"输入类型", "1 - 双端"},
+                                         {"8255端口PA", kOutput},
+                                         {"8255端口PB", kOutput},
+                                         {"8255端口PC0-3", kOutput},
+                                         {"8255端口PC4-7", kOutput}}),
+                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({38, 39})}}},
+                                   {{"bus", {{"reads", reads}}}, {"values", Values(0)}}));
   const Json& pass = run.Call(2);
   Json io = {Out(8, kBase + 1, 0)};
   for (int word : {100, 4000, 300, 200}) Conversion(io, 16 + 7, 0, word);  // differential input 7: code 23
@@ -279,17 +301,18 @@ TEST(Tavrel, PassUsesTheChosenRangeModeAndReduction) {
 
 TEST(Tavrel, UnipolarRangeAndNoSampleGiveMidScale) {
   const HostRun run = Drive(Script("TavrelE.drv",
-                                 {kGetProperty, Set({{"重复采集次数", "0"}, {"输入量程", "2 - 0 ～ 10V"}}),
-                                  {{"call", "SvrCollectDevData"}, {"enabled", Enabled({31})}}},
-                                 {{"values", Values(0)}}));
-  EXPECT_EQ(PortEvents(run.Call(2)),
-            Json({In(8, kBase + 8, 255), In(8, kBase + 9, 255), In(8, kBase + 10, 255), In(8, kBase + 10, 255),
-                  Out(8, kBase + 1, 0)}));
+                                   {kGetProperty,
+                                    Set({{"重复采集次数", "0"}, {"输入量程", "2 - 0 ～ 10V"}}),
+                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({31})}}},
+                                   {{"values", Values(0)}}));
+  EXPECT_EQ(PortEvents(run.Call(2)), Json({In(8, kBase + 8, 255), In(8, kBase + 9, 255), In(8, kBase + 10, 255),
+                                           In(8, kBase + 10, 255), Out(8, kBase + 1, 0)}));
   EXPECT_EQ(run.Call(2)["values"][31], 5.0);
 }
 
 TEST_P(TavrelBuilds, PassOnAFloatingBusOrAStubReadsAllOnes) {
-  const HostRun run = Drive(Script(File(), {{{"call", "SvrInitDevSet"}}, {{"call", "SvrCollectDevData"}}}, {{"values", 47}}));
+  const HostRun run =
+      Drive(Script(File(), {{{"call", "SvrInitDevSet"}}, {{"call", "SvrCollectDevData"}}}, {{"values", 47}}));
   const Json& pass = run.Call(1);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(pass["values"][i], 65535.0);
   for (int i = 3; i < 7; ++i) EXPECT_EQ(pass["values"][i], 0.0);
@@ -304,12 +327,14 @@ TEST_P(TavrelBuilds, PassOnAFloatingBusOrAStubReadsAllOnes) {
 TEST(Tavrel, CountersAreLatchedEachRightBeforeItsReadSoNoneLags) {
   // A simulated 8254: counter 0 counts 1000 pulses a second. With all three latched at once, an
   // unread latch would keep the next pass's latch command from taking effect.
-  const HostRun run = Drive(Script("TavrelE.drv",
-                                 {{{"call", "SvrInitDevSet"}},
-                                  {{"call", "SvrCollectDevData"}, {"enabled", Enabled({0, 1, 2, 31})}},
-                                  {{"call", "SvrCollectDevData"}, {"enabled", Enabled({0, 1, 2, 31})}}},
-                                 {{"bus", {{"board", "tavrel"}, {"inputs", {{"counter0_hz", 1000}, {"counter1_hz", 1000}, {"counter2_hz", 1000}}}}},
-                                  {"values", 48}}));
+  const HostRun run = Drive(Script(
+      "TavrelE.drv",
+      {{{"call", "SvrInitDevSet"}},
+       {{"call", "SvrCollectDevData"}, {"enabled", Enabled({0, 1, 2, 31})}},
+       {{"call", "SvrCollectDevData"}, {"enabled", Enabled({0, 1, 2, 31})}}},
+      {{"bus",
+        {{"board", "tavrel"}, {"inputs", {{"counter0_hz", 1000}, {"counter1_hz", 1000}, {"counter2_hz", 1000}}}}},
+       {"values", 48}}));
   // A pass with one input converted five times lasts 50 ms: the second pass reads 50 counts lower.
   for (int i = 0; i < 3; ++i) {
     const double first = run.Call(1)["values"][i], second = run.Call(2)["values"][i];
@@ -324,13 +349,13 @@ TEST(Tavrel, DigitalWritesRebuildEveryOutputGroupFromTheHostsValues) {
   values[23] = 0.0;
   values[26] = -1.0;  // PC3
   values[27] = 1.0;   // PC4: input half, not written
-  const HostRun run = Drive(Script(
-      "TavrelE.drv",
-      {kGetProperty, Set({{"8255端口PA", kOutput}, {"8255端口PC0-3", kOutput}}),
-       {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=1)"}},
-       {{"call", "SvrDevIOCtrl"}, {"command", "varn_write(15=1)"}},
-       {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=0.9)"}}},
-      {{"values", values}}));
+  const HostRun run = Drive(Script("TavrelE.drv",
+                                   {kGetProperty,
+                                    Set({{"8255端口PA", kOutput}, {"8255端口PC0-3", kOutput}}),
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "varn_write(15=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=0.9)"}}},
+                                   {{"values", values}}));
   EXPECT_EQ(run.Call(2)["result"], 0);
   EXPECT_EQ(PortEvents(run.Call(2)), Json({Out(8, kBase + 8, 0x81), Out(8, kBase + 10, 0x0A)}));
   EXPECT_EQ(run.Call(2)["values"][24], 1.0);
@@ -349,12 +374,13 @@ TEST(Tavrel, AnalogWritesScaleClampAndStayWithinTwelveBits) {
   const Case cases[] = {
       {"0 - 0 ～ 5V", "VARN_WRITE(5=2.5)", 2, 3072}, {"1 - ±5V", "VARN_WRITE(5=2.5)", 2, 2048},
       {"0 - 0 ～ 5V", "VARN_WRITE(3=-5)", 0, 0},     {"0 - 0 ～ 5V", "VARN_WRITE(6=-9)", 3, 0},
-      {"1 - ±5V", "VARN_WRITE(4=-1)", 1, 0},        {"0 - 0 ～ 5V", "VARN_WRITE(6=7.0)", 3, 4095},
-      {"1 - ±5V", "VARN_WRITE(6=5)", 3, 4095},      {"1 - ±5V", "VARN_WRITE(6=4.998)", 3, 4094},
+      {"1 - ±5V", "VARN_WRITE(4=-1)", 1, 0},         {"0 - 0 ～ 5V", "VARN_WRITE(6=7.0)", 3, 4095},
+      {"1 - ±5V", "VARN_WRITE(6=5)", 3, 4095},       {"1 - ±5V", "VARN_WRITE(6=4.998)", 3, 4094},
   };
   for (const Case& c : cases) {
-    const HostRun run = Drive(Script("TavrelE.drv", {kGetProperty, Set({{"DA输出范围", c.daRange}}),
-                                                   {{"call", "SvrDevIOCtrl"}, {"command", c.command}}}));
+    const HostRun run = Drive(
+        Script("TavrelE.drv",
+               {kGetProperty, Set({{"DA输出范围", c.daRange}}), {{"call", "SvrDevIOCtrl"}, {"command", c.command}}}));
     EXPECT_EQ(PortEvents(run.Call(2)), Json({Out(8, kBase + 4, c.channel), Out(16, kBase + 6, c.code)}))
         << c.daRange << " " << c.command;
   }
@@ -362,19 +388,19 @@ TEST(Tavrel, AnalogWritesScaleClampAndStayWithinTwelveBits) {
 
 TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
   const HostRun run = Drive(Script(File(),
-                                 {{{"call", "SvrInitDevSet"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(1=3.5)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(40=-2)tail"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "SET(2=1)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", " VARN_WRITE(2=1)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(x=1)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=nan)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1e999)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(-1=1)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(42=1)"}},
-                                  {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(5=1)"}}},
-                                 {{"values", 42}}));
+                                   {{{"call", "SvrInitDevSet"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(1=3.5)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(40=-2)tail"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "SET(2=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", " VARN_WRITE(2=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(x=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=nan)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1e999)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(-1=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(42=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(5=1)"}}},
+                                   {{"values", 42}}));
   const int expectedResults[] = {1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
   for (size_t i = 0; i < 12; ++i) EXPECT_EQ(run.Call(i)["result"], expectedResults[i]) << i;
   Json values = Values(0, 42);
@@ -382,24 +408,26 @@ TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
   EXPECT_EQ(run.Call(1)["values"], values);
   values[40] = -2.0;
   for (size_t i = 2; i < 11; ++i) EXPECT_EQ(run.Call(i)["values"], values) << "call " << i;
-  for (size_t i = 1; i < 11; ++i) EXPECT_EQ(PortEvents(run.Call(i)), Json::array()) << "call " << i << " writes no port";
+  for (size_t i = 1; i < 11; ++i)
+    EXPECT_EQ(PortEvents(run.Call(i)), Json::array()) << "call " << i << " writes no port";
   values[5] = 1.0;
   EXPECT_EQ(run.Call(11)["values"], values);
 }
 
 TEST_P(TavrelBuilds, InformationEntryPointsAndTheSettingsLifecycle) {
-  const HostRun run = Drive(Script(File(),
-                                 {{{"call", "SvrDoHelp"}},
-                                  {{"call", "SvrEditProperty"}},
-                                  {{"call", "SvrEditCustomProperty"}},
-                                  {{"call", "SvrGetDevInfo"}, {"index", 0}},
-                                  {{"call", "SvrGetDevInfo"}, {"index", 1}},
-                                  {{"call", "SvrGetDevInfo"}, {"index", 2}, {"name_in", "n"}, {"file_in", "f"}, {"first_in", 7}, {"second_in", 8}},
-                                  {{"call", "SvrExitDevRun"}},
-                                  {{"call", "SvrInitDevSet"}},
-                                  {{"call", "SvrExitDevRun"}},
-                                  {{"call", "SvrExitDevRun"}},
-                                  {{"call", "SvrInitDevRun"}}}));
+  const HostRun run = Drive(Script(
+      File(),
+      {{{"call", "SvrDoHelp"}},
+       {{"call", "SvrEditProperty"}},
+       {{"call", "SvrEditCustomProperty"}},
+       {{"call", "SvrGetDevInfo"}, {"index", 0}},
+       {{"call", "SvrGetDevInfo"}, {"index", 1}},
+       {{"call", "SvrGetDevInfo"}, {"index", 2}, {"name_in", "n"}, {"file_in", "f"}, {"first_in", 7}, {"second_in", 8}},
+       {{"call", "SvrExitDevRun"}},
+       {{"call", "SvrInitDevSet"}},
+       {{"call", "SvrExitDevRun"}},
+       {{"call", "SvrExitDevRun"}},
+       {{"call", "SvrInitDevRun"}}}));
   EXPECT_EQ(run.Call(0)["topic"], "Tavrel");
   EXPECT_EQ(run.Call(0)["context"], 0x8F2D0766u);
   EXPECT_EQ(run.Call(1)["flag"], 1);
@@ -425,11 +453,12 @@ TEST_P(TavrelBuilds, InformationEntryPointsAndTheSettingsLifecycle) {
 }
 
 TEST(Tavrel, ArmDebugBuildReportsBadPortsAndShortArchivesAndGoesOn) {
-  const HostRun run = Drive(Script("TavrelE_ARMV4.drv",
-                                 {{{"call", "SvrInitDevSet"}},
-                                  {{"call", "SvrSetProperty"}, {"names", {"设备IO基地址(16进制)"}}, {"values_text", {"-20"}}},
-                                  {{"call", "SvrCollectDevData"}, {"enabled", Enabled({7})}}},
-                                 {{"archive", "010000"}}));
+  const HostRun run =
+      Drive(Script("TavrelE_ARMV4.drv",
+                   {{{"call", "SvrInitDevSet"}},
+                    {{"call", "SvrSetProperty"}, {"names", {"设备IO基地址(16进制)"}}, {"values_text", {"-20"}}},
+                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({7})}}},
+                   {{"archive", "010000"}}));
   auto lines = [&](const std::string& text) {
     size_t n = 0;
     for (size_t at = 0; (at = run.err.find(text, at)) != std::string::npos; ++at) ++n;

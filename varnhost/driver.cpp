@@ -5,9 +5,9 @@
 namespace varnhost {
 namespace {
 const char* const kEntryPointNames[] = {
-    "SvrGetProperty", "SvrEnumPropertyValue", "SvrSetProperty", "SvrDoHelp",     "SvrGetChannel",
-    "SvrEditProperty", "SvrEditCustomProperty", "SvrInitDevSet", "SvrInitDevRun", "SvrExitDevRun",
-    "SvrCollectDevData", "SvrDevIOCtrl", "SvrGetDevInfo"};
+    "SvrGetProperty",    "SvrEnumPropertyValue",  "SvrSetProperty", "SvrDoHelp",     "SvrGetChannel",
+    "SvrEditProperty",   "SvrEditCustomProperty", "SvrInitDevSet",  "SvrInitDevRun", "SvrExitDevRun",
+    "SvrCollectDevData", "SvrDevIOCtrl",          "SvrGetDevInfo"};
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;

@@ -17,7 +17,7 @@ struct LoadError : std::runtime_error {
 
 enum class Flavour { Configuration, X86, Arm };
 Flavour FlavourOfFileName(const std::string& path);  // *.dll, *_ARMV4.drv, other *.drv
-const char* FlavourName(Flavour flavour);             // "configuration", "x86", "arm"
+const char* FlavourName(Flavour flavour);            // "configuration", "x86", "arm"
 
 class DriverLibrary {
  public:
@@ -57,7 +57,9 @@ struct EntryPoints {
 
   static EntryPoints Resolve(const DriverLibrary& library) {
     EntryPoints e;
-    auto get = [&](auto& fn, const char* name) { fn = reinterpret_cast<std::decay_t<decltype(fn)>>(library.EntryPoint(name)); };
+    auto get = [&](auto& fn, const char* name) {
+      fn = reinterpret_cast<std::decay_t<decltype(fn)>>(library.EntryPoint(name));
+    };
     get(e.GetProperty, "SvrGetProperty");
     get(e.EnumPropertyValue, "SvrEnumPropertyValue");
     get(e.SetProperty, "SvrSetProperty");

@@ -24,7 +24,8 @@ ElfInfo ReadTables(const std::string& bytes, unsigned char (*bindOf)(unsigned ch
   info.machine = eh.e_machine == EM_X86_64 ? Machine::X86_64 : eh.e_machine == EM_ARM ? Machine::Arm : Machine::Other;
   if (eh.e_shentsize != sizeof(Shdr)) throw ElfError("unexpected ELF section header size");
   std::vector<Shdr> sections(eh.e_shnum);
-  if (!sections.empty()) std::memcpy(sections.data(), at(eh.e_shoff, sizeof(Shdr) * eh.e_shnum), sizeof(Shdr) * eh.e_shnum);
+  if (!sections.empty())
+    std::memcpy(sections.data(), at(eh.e_shoff, sizeof(Shdr) * eh.e_shnum), sizeof(Shdr) * eh.e_shnum);
   for (const Shdr& s : sections) {
     if (s.sh_type != SHT_DYNSYM) continue;
     if (s.sh_link >= sections.size()) throw ElfError("bad ELF string table link");

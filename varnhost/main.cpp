@@ -98,7 +98,8 @@ int RunArmBuild(int argc, char** argv, const std::string* standardInput) {
 
 std::pair<std::string, std::string> SplitAssignment(const std::string& text, const char* option) {
   const auto at = text.find('=');
-  if (at == std::string::npos || at == 0) throw CLI::ValidationError(option, "expects NAME=VALUE, got \"" + text + "\"");
+  if (at == std::string::npos || at == 0)
+    throw CLI::ValidationError(option, "expects NAME=VALUE, got \"" + text + "\"");
   return {text.substr(0, at), text.substr(at + 1)};
 }
 

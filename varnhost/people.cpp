@@ -20,7 +20,8 @@ struct Table {
   void Print(std::ostream& out) const {
     std::vector<int> widths(header.size(), 0);
     auto measure = [&](const std::vector<std::string>& row) {
-      for (size_t c = 0; c < row.size() && c < widths.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+      for (size_t c = 0; c < row.size() && c < widths.size(); ++c)
+        widths[c] = std::max(widths[c], DisplayWidth(row[c]));
     };
     measure(header);
     for (const auto& row : rows) measure(row);
@@ -82,8 +83,8 @@ struct Person {
   static void Show(const DriverLibrary& library, std::ostream& out) {
     Bus bus(Clock::Mode::Virtual);
     HostDevice<Ch> device(library, bus);
-    out << library.Path() << ": " << FlavourName(library.GetFlavour()) << " build, "
-        << library.Elf().exports.size() << " entry points exported\n\n";
+    out << library.Path() << ": " << FlavourName(library.GetFlavour()) << " build, " << library.Elf().exports.size()
+        << " entry points exported\n\n";
     Text topic;
     int context = 0;
     device.DoHelp(topic, context);
@@ -111,8 +112,8 @@ struct Person {
         device.EnumPropertyValue(names[int(i)], list);
         for (const auto& c : Utf8(list)) choices += (choices.empty() ? "" : " | ") + c;
       }
-      properties.rows.push_back({std::to_string(i), propertyNames[i], choice ? "choice" : "text",
-                                 i < shown.size() ? shown[i] : "", choices});
+      properties.rows.push_back(
+          {std::to_string(i), propertyNames[i], choice ? "choice" : "text", i < shown.size() ? shown[i] : "", choices});
     }
     out << "\nproperties\n";
     properties.Print(out);
@@ -123,7 +124,8 @@ struct Person {
     Table channels{{"index", "channel", "kind"}, {}};
     const auto cn = Utf8(channelNames);
     for (size_t i = 0; i < cn.size(); ++i)
-      channels.rows.push_back({std::to_string(i), cn[i], KindName(int(i) < channelKinds.GetSize() ? channelKinds[int(i)] : 0)});
+      channels.rows.push_back(
+          {std::to_string(i), cn[i], KindName(int(i) < channelKinds.GetSize() ? channelKinds[int(i)] : 0)});
     out << "\nchannels (" << cn.size() << ")\n";
     channels.Print(out);
   }

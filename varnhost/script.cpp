@@ -29,12 +29,15 @@ void CheckFields(const Json& object, const std::string& where, std::initializer_
 }
 
 int64_t Integer(const Json& value, const std::string& where, int64_t low, int64_t high) {
-  if (!value.is_number_integer() && !(value.is_number_float() && std::floor(value.get<double>()) == value.get<double>()))
+  if (!value.is_number_integer() &&
+      !(value.is_number_float() && std::floor(value.get<double>()) == value.get<double>()))
     Fail(where, "must be an integer");
   const double d = value.get<double>();
   if (d < double(low) || d > double(high))
     Fail(where, "must lie between " + std::to_string(low) + " and " + std::to_string(high));
-  return value.is_number_unsigned() ? int64_t(value.get<uint64_t>()) : value.is_number_integer() ? value.get<int64_t>() : int64_t(d);
+  return value.is_number_unsigned()  ? int64_t(value.get<uint64_t>())
+         : value.is_number_integer() ? value.get<int64_t>()
+                                     : int64_t(d);
 }
 
 double Number(const Json& value, const std::string& where) {
@@ -144,7 +147,8 @@ void ValidateCall(const Json& call, const std::string& where) {
   } else if (name == "SvrCollectDevData" && call.contains("enabled")) {
     const Json& e = call["enabled"];
     if (e.is_array()) {
-      for (size_t i = 0; i < e.size(); ++i) Integer(e[i], where + ".enabled[" + std::to_string(i) + "]", INT32_MIN, INT32_MAX);
+      for (size_t i = 0; i < e.size(); ++i)
+        Integer(e[i], where + ".enabled[" + std::to_string(i) + "]", INT32_MIN, INT32_MAX);
     } else {
       Integer(e, where + ".enabled", INT32_MIN, INT32_MAX);
     }
@@ -200,7 +204,8 @@ class ScriptRun {
         for (const auto& item : call["set"].items()) {
           size_t i = 0;
           while (i < names.size() && names[i] != item.key()) ++i;
-          if (i == names.size()) Fail("", "SvrSetProperty: no property \"" + item.key() + "\" in the last SvrGetProperty answer");
+          if (i == names.size())
+            Fail("", "SvrSetProperty: no property \"" + item.key() + "\" in the last SvrGetProperty answer");
           if (i < texts.size()) texts[i] = item.value().get<std::string>();
         }
       } else {
@@ -252,8 +257,8 @@ class ScriptRun {
       HostText file(Codec::FromUtf8(call.value("file_in", std::string())));
       int first = int(call.contains("first_in") ? Integer(call["first_in"], "", INT32_MIN, INT32_MAX) : 0);
       int second = int(call.contains("second_in") ? Integer(call["second_in"], "", INT32_MIN, INT32_MAX) : 0);
-      result = device_.GetDevInfo(deviceName, first, second,
-                                  int(Integer(call["index"], "", INT32_MIN, INT32_MAX)), file);
+      result =
+          device_.GetDevInfo(deviceName, first, second, int(Integer(call["index"], "", INT32_MIN, INT32_MAX)), file);
       answer["name"] = Codec::ToUtf8(deviceName.Text());
       answer["first"] = first;
       answer["second"] = second;
@@ -329,7 +334,8 @@ void SetUpBus(const Json& script, Bus& bus) {
     if (b.contains("base")) setup.base = uint32_t(Integer(b["base"], "bus.base", 0, 0xFFFF));
     if (b.contains("inputs")) {
       if (!b["inputs"].is_object()) Fail("bus.inputs", "must be an object of name: number");
-      for (const auto& item : b["inputs"].items()) setup.inputs[item.key()] = Number(item.value(), "bus.inputs." + item.key());
+      for (const auto& item : b["inputs"].items())
+        setup.inputs[item.key()] = Number(item.value(), "bus.inputs." + item.key());
     }
     try {
       bus.SetBoard(sim::MakeBoard(Text(b["board"], "bus.board"), setup));
@@ -400,7 +406,8 @@ int RunScript(const std::string& scriptText, const ScriptOptions& options) {
     if (!script.contains("calls")) Fail("script", "\"calls\" is required");
     const std::string path = Text(script["driver"], "driver");
     if (!script["calls"].is_array()) Fail("calls", "must be an array");
-    for (size_t i = 0; i < script["calls"].size(); ++i) ValidateCall(script["calls"][i], "calls[" + std::to_string(i) + "]");
+    for (size_t i = 0; i < script["calls"].size(); ++i)
+      ValidateCall(script["calls"][i], "calls[" + std::to_string(i) + "]");
     Bus bus(ClockOf(script));
     SetUpBus(script, bus);
     const DeviceSetup setup = SetUpDevice(script);

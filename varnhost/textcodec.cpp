@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <codecvt>
-#include <locale>
 #include <cstring>
+#include <locale>
 
 namespace varnhost {
 namespace {
@@ -73,10 +73,14 @@ int DisplayWidth(const std::string& utf8) {
     const auto c = static_cast<unsigned char>(utf8[i]);
     uint32_t cp = c;
     size_t len = 1;
-    if (c >= 0xF0) cp = c & 0x07, len = 4;
-    else if (c >= 0xE0) cp = c & 0x0F, len = 3;
-    else if (c >= 0xC0) cp = c & 0x1F, len = 2;
-    for (size_t k = 1; k < len && i + k < utf8.size(); ++k) cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    if (c >= 0xF0)
+      cp = c & 0x07, len = 4;
+    else if (c >= 0xE0)
+      cp = c & 0x0F, len = 3;
+    else if (c >= 0xC0)
+      cp = c & 0x1F, len = 2;
+    for (size_t k = 1; k < len && i + k < utf8.size(); ++k)
+      cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     i += len;
     const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
                       (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||

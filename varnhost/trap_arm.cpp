@@ -33,7 +33,7 @@ bool EmulateAccess(void* signalInfo, void* context) {
   mcontext_t& m = static_cast<ucontext_t*>(context)->uc_mcontext;
   const auto faultAddress = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info->si_addr));
   if (faultAddress >= kPortWindowEnd || (m.arm_cpsr & (1u << 5)) != 0) return false;  // Thumb: not ours
-  unsigned long* r = &m.arm_r0;  // r0 .. r15 lie in order
+  unsigned long* r = &m.arm_r0;                                                       // r0 .. r15 lie in order
   auto reg = [&](uint32_t n) -> uint32_t { return n == 15 ? uint32_t(m.arm_pc + 8) : uint32_t(r[n]); };
   const uint32_t insn = *reinterpret_cast<const uint32_t*>(m.arm_pc);
   const uint32_t rn = insn >> 16 & 15, rd = insn >> 12 & 15;

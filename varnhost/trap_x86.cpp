@@ -33,9 +33,12 @@ bool EmulateAccess(void* signalInfo, void* context) {
   auto& rax = reinterpret_cast<uint64_t&>(regs[REG_RAX]);
   if (isIn) {
     const uint32_t value = g_call.bus->Read(Via::Io, width, port);
-    if (width == 8) rax = (rax & ~0xFFull) | value;
-    else if (width == 16) rax = (rax & ~0xFFFFull) | value;
-    else rax = value;  // a 32-bit destination clears the upper half
+    if (width == 8)
+      rax = (rax & ~0xFFull) | value;
+    else if (width == 16)
+      rax = (rax & ~0xFFFFull) | value;
+    else
+      rax = value;  // a 32-bit destination clears the upper half
   } else {
     const uint32_t mask = width == 8 ? 0xFFu : width == 16 ? 0xFFFFu : 0xFFFFFFFFu;
     g_call.bus->Write(Via::Io, width, port, static_cast<uint32_t>(rax) & mask);

@@ -64,7 +64,7 @@ struct TavrelBoard : HandcodedBoard<TavrelSettings> {
   static constexpr S kDefaults = {0x100, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0};
   // 48 stored bytes; daRangeCode is stored twice and the second copy is the one that loads last.
   static constexpr int32_t S::*kStoredOrder[] = {
-      &S::reduceMode, &S::baseAddress, &S::gainCode, &S::rangeCode,    &S::inputMode,   &S::daRangeCode,
+      &S::reduceMode, &S::baseAddress, &S::gainCode,     &S::rangeCode,   &S::inputMode,   &S::daRangeCode,
       &S::portADir,   &S::portBDir,    &S::portCHighDir, &S::portCLowDir, &S::repeatCount, &S::daRangeCode,
   };
 

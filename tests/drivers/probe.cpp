@@ -66,12 +66,12 @@ struct Probe {
     __asm__ volatile("ldrsb %0, [%1, #8]" : "=r"(r[3]) : "r"(base));
     __asm__ volatile("ldrsh %0, [%1, #10]" : "=r"(r[4]) : "r"(base));
     __asm__ volatile("ldrb %0, [%1, %2, lsl #1]" : "=r"(r[5]) : "r"(base), "r"(6));  // 0x30C
-    __asm__ volatile("ldrb %0, [%1], #2" : "=r"(r[6]), "+r"(p));                      // 0x310, then p = 0x312
-    __asm__ volatile("ldrb %0, [%1, #-1]!" : "=r"(r[7]), "+r"(q));                    // 0x320 = q
-    __asm__ volatile("strb %0, [%1, #0x40]" : : "r"(0x155), "r"(base));               // byte 0x55
-    __asm__ volatile("strh %0, [%1, #0x42]" : : "r"(0x16666), "r"(base));             // half 0x6666
+    __asm__ volatile("ldrb %0, [%1], #2" : "=r"(r[6]), "+r"(p));                     // 0x310, then p = 0x312
+    __asm__ volatile("ldrb %0, [%1, #-1]!" : "=r"(r[7]), "+r"(q));                   // 0x320 = q
+    __asm__ volatile("strb %0, [%1, #0x40]" : : "r"(0x155), "r"(base));              // byte 0x55
+    __asm__ volatile("strh %0, [%1, #0x42]" : : "r"(0x16666), "r"(base));            // half 0x6666
     __asm__ volatile("str %0, [%1, #0x44]" : : "r"(0x77777777), "r"(base));
-    __asm__ volatile("strb %0, [%1, -%2]" : : "r"(0x88), "r"(base), "r"(0x10));      // 0x2F0
+    __asm__ volatile("strb %0, [%1, -%2]" : : "r"(0x88), "r"(base), "r"(0x10));  // 0x2F0
     r[8] = p;
     r[9] = q;
 #endif

@@ -1,12 +1,12 @@
 #include "support/varnhost_runner.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -68,8 +68,12 @@ HostRun RunScript(const Json& script, const std::vector<std::string>& extraArgs)
   return RunVarnhost(args, script.dump());
 }
 
-Json In(int width, int port, int64_t value) { return {{"op", "in"}, {"width", width}, {"port", port}, {"value", value}}; }
-Json Out(int width, int port, int64_t value) { return {{"op", "out"}, {"width", width}, {"port", port}, {"value", value}}; }
+Json In(int width, int port, int64_t value) {
+  return {{"op", "in"}, {"width", width}, {"port", port}, {"value", value}};
+}
+Json Out(int width, int port, int64_t value) {
+  return {{"op", "out"}, {"width", width}, {"port", port}, {"value", value}};
+}
 Json Sleep(int ms) { return {{"op", "sleep"}, {"ms", ms}}; }
 
 Json PortEvents(const Json& call) {
@@ -78,7 +82,8 @@ Json PortEvents(const Json& call) {
     if (e.at("op") == "sleep")
       events.push_back(Sleep(e.at("ms").get<int>()));
     else
-      events.push_back({{"op", e.at("op")}, {"width", e.at("width")}, {"port", e.at("port")}, {"value", e.at("value")}});
+      events.push_back(
+          {{"op", e.at("op")}, {"width", e.at("width")}, {"port", e.at("port")}, {"value", e.at("value")}});
   }
   return events;
 }

@@ -10,10 +10,10 @@ namespace varntest {
 using Json = nlohmann::json;
 
 struct HostRun {
-  int status = -1;   // exit status of varnhost
-  std::string out;   // standard output
-  std::string err;   // standard error
-  Json answer;       // standard output as JSON (null when it is not)
+  int status = -1;  // exit status of varnhost
+  std::string out;  // standard output
+  std::string err;  // standard error
+  Json answer;      // standard output as JSON (null when it is not)
 
   const Json& Call(size_t i) const { return answer.at("calls").at(i); }
 };

@@ -1,12 +1,13 @@
 // The routines the boards share: reductions, bits, choices, property lookup, the write command,
 // the 8255 control word and the counter latch.
+#include "framework/routines.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 #include "framework/chips.h"
-#include "framework/routines.h"
 
 using namespace varn;
 
@@ -30,7 +31,7 @@ TEST(Reductions, PlainAndTrimmedMean) {
 }
 
 TEST(Reductions, TrimmedMeanIsSoundWhereTheOldStartValuesWereNot) {
-  EXPECT_EQ(TrimmedMean(Samples({100, 300})), 200);        // two samples: their mean, not 0/0
+  EXPECT_EQ(TrimmedMean(Samples({100, 300})), 200);           // two samples: their mean, not 0/0
   EXPECT_EQ(TrimmedMean(Samples({-3.0, -2.0, -1.0})), -2.0);  // volts below 0 are bracketed
   EXPECT_EQ(TrimmedMean(Samples({5000, 6000, 7000})), 6000);  // and counts above 4096
   EXPECT_EQ(Reduce(Samples({1, 2, 9}), 0), 4);
@@ -81,11 +82,12 @@ TEST(FindProperties, FixedPositionsAgainstRunningCursor) {
   for (auto v : {u"1", u"3"}) hostValues.Add(BasicCString<char16_t>(v));
   auto found = [&](PropertyLookup lookup) {
     std::u16string seen;
-    FindProperties<char16_t>(lookup, 3, hostNames, hostValues, [&](int p) { return names[p]; },
-                             [&](int p, const BasicCString<char16_t>& v) { seen += char16_t(u'a' + p) + v.Text(); });
+    FindProperties<char16_t>(
+        lookup, 3, hostNames, hostValues, [&](int p) { return names[p]; },
+        [&](int p, const BasicCString<char16_t>& v) { seen += char16_t(u'a' + p) + v.Text(); });
     return seen;
   };
-  EXPECT_EQ(found(PropertyLookup::FixedPositions), u"a1");     // C is not at position 2
+  EXPECT_EQ(found(PropertyLookup::FixedPositions), u"a1");   // C is not at position 2
   EXPECT_EQ(found(PropertyLookup::RunningCursor), u"a1c3");  // B missing: skipped
   hostValues.SetSize(1);  // a shorter value array is taken only where it has elements
   EXPECT_EQ(found(PropertyLookup::RunningCursor), u"a1");
@@ -101,22 +103,14 @@ struct CommandCase {
 TEST(ParseWriteCommand, FormsOfTheHostsCommand) {
   using F = WriteCommand::Form;
   const CommandCase cases[] = {
-      {u"VARN_WRITE(7=1)", F::Write, 7, 1.0},
-      {u"varn_write(7=0)", F::Write, 7, 0.0},
-      {u"VARN_WRITE(3=2.5)tail", F::Write, 3, 2.5},
-      {u"VARN_WRITE( 3 = -1.5e1 )", F::Write, 3, -15.0},
-      {u"VARN_WRITE(3=2.5", F::NotACommand, 0, 0},
-      {u"VARN_WRITE 7=1", F::NotACommand, 0, 0},
-      {u"VARN_WRITE3=1)", F::NotACommand, 0, 0},
-      {u" VARN_WRITE(7=1)", F::OtherKeyword, 0, 0},
-      {u"SET(3=1)", F::OtherKeyword, 0, 0},
-      {u"VARN_WRITE(x=1)", F::Unreadable, 0, 0},
-      {u"VARN_WRITE(3=)", F::Unreadable, 0, 0},
-      {u"VARN_WRITE(3=nan)", F::Unreadable, 0, 0},
-      {u"VARN_WRITE(3=inf)", F::Unreadable, 0, 0},
-      {u"VARN_WRITE(3=1e999)", F::Unreadable, 0, 0},
-      {u"VARN_WRITE=(3)", F::OtherKeyword, 0, 0},
-      {u"VARN_WRITE(99999999999=1)", F::Write, INT32_MAX, 1.0},
+      {u"VARN_WRITE(7=1)", F::Write, 7, 1.0},       {u"varn_write(7=0)", F::Write, 7, 0.0},
+      {u"VARN_WRITE(3=2.5)tail", F::Write, 3, 2.5}, {u"VARN_WRITE( 3 = -1.5e1 )", F::Write, 3, -15.0},
+      {u"VARN_WRITE(3=2.5", F::NotACommand, 0, 0},  {u"VARN_WRITE 7=1", F::NotACommand, 0, 0},
+      {u"VARN_WRITE3=1)", F::NotACommand, 0, 0},    {u" VARN_WRITE(7=1)", F::OtherKeyword, 0, 0},
+      {u"SET(3=1)", F::OtherKeyword, 0, 0},         {u"VARN_WRITE(x=1)", F::Unreadable, 0, 0},
+      {u"VARN_WRITE(3=)", F::Unreadable, 0, 0},     {u"VARN_WRITE(3=nan)", F::Unreadable, 0, 0},
+      {u"VARN_WRITE(3=inf)", F::Unreadable, 0, 0},  {u"VARN_WRITE(3=1e999)", F::Unreadable, 0, 0},
+      {u"VARN_WRITE=(3)", F::OtherKeyword, 0, 0},   {u"VARN_WRITE(99999999999=1)", F::Write, INT32_MAX, 1.0},
   };
   for (const auto& c : cases) {
     const WriteCommand w = ParseWriteCommand(BasicCString<char16_t>(c.text), u"VARN_WRITE");

@@ -15,8 +15,8 @@ uint16_t ReadBoth(Pit8254& pit, int i, Micros now) {
 
 TEST(Pit8254, ALatchCommandIsIgnoredWhileTheLatchedCountIsUnread) {
   Pit8254 pit({1000, 1000, 1000});  // 1 kHz: one count per millisecond
-  pit.WriteControl(0x00, 10000);     // latch counter 0 at 10 ms
-  pit.WriteControl(0x40, 10000);     // and counter 1
+  pit.WriteControl(0x00, 10000);    // latch counter 0 at 10 ms
+  pit.WriteControl(0x40, 10000);    // and counter 1
   ReadBoth(pit, 0, 10000);
   pit.WriteControl(0x00, 50000);  // counter 0 was read: latched anew at 50 ms
   pit.WriteControl(0x40, 50000);  // counter 1 still holds its 10 ms count: ignored

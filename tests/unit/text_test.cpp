@@ -1,10 +1,11 @@
 // Text services of both encodings: case-insensitive comparison, typed-number parsing, formatting.
+#include "framework/text.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "framework/hostlib.h"
-#include "framework/text.h"
 
 using namespace varn;
 
@@ -36,18 +37,30 @@ struct ScanCase {
 
 TEST(ScanInt, DecimalAndHexLikeTheCLibraryWithSaturation) {
   const ScanCase cases[] = {
-      {"352", NumberFormat::Decimal, 352},        {" 352", NumberFormat::Decimal, 352},
-      {"352abc", NumberFormat::Decimal, 352},     {"0x160", NumberFormat::Decimal, 0},
-      {"abc", NumberFormat::Decimal, std::nullopt}, {"", NumberFormat::Decimal, std::nullopt},
-      {"-", NumberFormat::Decimal, std::nullopt}, {"-17", NumberFormat::Decimal, -17},
-      {"+8", NumberFormat::Decimal, 8},           {"2147483647", NumberFormat::Decimal, INT32_MAX},
-      {"2147483648", NumberFormat::Decimal, INT32_MAX}, {"-2147483648", NumberFormat::Decimal, INT32_MIN},
-      {"-99999999999", NumberFormat::Decimal, INT32_MIN}, {"\t\n 12", NumberFormat::Decimal, 12},
-      {"100", NumberFormat::Hex, 0x100},          {"0x300", NumberFormat::Hex, 0x300},
-      {"1f0zz", NumberFormat::Hex, 0x1F0},        {"A", NumberFormat::Hex, 10},
-      {"0x", NumberFormat::Hex, 0},               {"zz", NumberFormat::Hex, std::nullopt},
-      {"FFFFFFFF", NumberFormat::Hex, -1},        {"123456789", NumberFormat::Hex, -1},
-      {"-1", NumberFormat::Hex, -1},              {"-20", NumberFormat::Hex, -0x20},
+      {"352", NumberFormat::Decimal, 352},
+      {" 352", NumberFormat::Decimal, 352},
+      {"352abc", NumberFormat::Decimal, 352},
+      {"0x160", NumberFormat::Decimal, 0},
+      {"abc", NumberFormat::Decimal, std::nullopt},
+      {"", NumberFormat::Decimal, std::nullopt},
+      {"-", NumberFormat::Decimal, std::nullopt},
+      {"-17", NumberFormat::Decimal, -17},
+      {"+8", NumberFormat::Decimal, 8},
+      {"2147483647", NumberFormat::Decimal, INT32_MAX},
+      {"2147483648", NumberFormat::Decimal, INT32_MAX},
+      {"-2147483648", NumberFormat::Decimal, INT32_MIN},
+      {"-99999999999", NumberFormat::Decimal, INT32_MIN},
+      {"\t\n 12", NumberFormat::Decimal, 12},
+      {"100", NumberFormat::Hex, 0x100},
+      {"0x300", NumberFormat::Hex, 0x300},
+      {"1f0zz", NumberFormat::Hex, 0x1F0},
+      {"A", NumberFormat::Hex, 10},
+      {"0x", NumberFormat::Hex, 0},
+      {"zz", NumberFormat::Hex, std::nullopt},
+      {"FFFFFFFF", NumberFormat::Hex, -1},
+      {"123456789", NumberFormat::Hex, -1},
+      {"-1", NumberFormat::Hex, -1},
+      {"-20", NumberFormat::Hex, -0x20},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ScanInt(c.text, c.format), c.expected) << "\"" << c.text << "\"";

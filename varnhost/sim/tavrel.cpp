@@ -39,8 +39,12 @@ class TavrelModel : public BoardModel {
       case 1: return ad_.Busy(now) ? 1u : 0u;
       case 2: return ad_.Result() & 0xFF;
       case 3: return ad_.Result() >> 8;
-      case 8: case 9: case 10: return ppi_.Read(int(reg - 8));
-      case 12: case 13: case 14: return pit_.ReadCounter(int(reg - 12), now);
+      case 8:
+      case 9:
+      case 10: return ppi_.Read(int(reg - 8));
+      case 12:
+      case 13:
+      case 14: return pit_.ReadCounter(int(reg - 12), now);
       default: return std::nullopt;
     }
   }
@@ -59,8 +63,13 @@ class TavrelModel : public BoardModel {
         ad_.Start(Voltage(channel_), now);
         break;
       case 4: daSelect_ = value & 3; break;
-      case 8: case 9: case 10: case 11: ppi_.Write(int(reg - 8), uint8_t(value)); break;
-      case 12: case 13: case 14: pit_.WriteCounter(int(reg - 12), uint8_t(value), now); break;
+      case 8:
+      case 9:
+      case 10:
+      case 11: ppi_.Write(int(reg - 8), uint8_t(value)); break;
+      case 12:
+      case 13:
+      case 14: pit_.WriteCounter(int(reg - 12), uint8_t(value), now); break;
       case 15: pit_.WriteControl(uint8_t(value), now); break;
       default: break;
     }
