@@ -52,7 +52,7 @@ std::string SelfDirectory() {
 int RunArmBuild(int argc, char** argv, const std::string* standardInput) {
   const char* qemu = getenv("VARNHOST_QEMU") ? getenv("VARNHOST_QEMU") : "qemu-arm";
   const char* sysroot = getenv("VARNHOST_ARM_SYSROOT") ? getenv("VARNHOST_ARM_SYSROOT") : "/usr/arm-linux-gnueabi";
-  const std::string arm = SelfDirectory() + "/varnhost_ARMV4";
+  const std::string arm = getenv("VARNHOST_ARM") ? getenv("VARNHOST_ARM") : SelfDirectory() + "/varnhost_ARMV4";
   if (access(arm.c_str(), X_OK) != 0) {
     std::cerr << "varnhost: the ARM build of varnhost is missing (" << arm << ")\n";
     return 2;

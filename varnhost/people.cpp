@@ -128,6 +128,7 @@ struct Person {
           {std::to_string(i), cn[i], KindName(int(i) < channelKinds.GetSize() ? channelKinds[int(i)] : 0)});
     out << "\nchannels (" << cn.size() << ")\n";
     channels.Print(out);
+    device.Release();
   }
 
   static void PrintWrites(const std::vector<BusEvent>& events, std::ostream& out) {

@@ -39,7 +39,9 @@ HostRun RunVarnhost(const std::vector<std::string>& args, const std::string& sta
   posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<std::string> argv = {Dist("bin/varnhost")};
+  // VARNHOST points the tests at another build of varnhost (a sanitizer build, say).
+  const char* host = std::getenv("VARNHOST");
+  std::vector<std::string> argv = {host != nullptr && *host != 0 ? std::string(host) : Dist("bin/varnhost")};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> cargv;
   for (auto& a : argv) cargv.push_back(a.data());
