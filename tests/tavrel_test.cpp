@@ -32,21 +32,6 @@ const std::string kInput = "0 - 数字量输入", kOutput = "1 - 数字量输出
 // portBDir, portCHighDir, portCLowDir, repeatCount, daRangeCode.
 const std::vector<int32_t> kDefaultRecord = {0, 0x100, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0};
 
-Json Script(const std::string& file, const std::vector<Json>& calls, const Json& extra = Json::object()) {
-  Json s = {{"driver", Dist(file)}, {"calls", calls}};
-  for (const auto& item : extra.items()) s[item.key()] = item.value();
-  return s;
-}
-
-HostRun Drive(const Json& script) {
-  HostRun run = RunScript(script);
-  EXPECT_EQ(run.status, 0) << run.err;
-  return run;
-}
-
-Json Set(const Json& texts) { return {{"call", "SvrSetProperty"}, {"set", texts}}; }
-const Json kGetProperty = {{"call", "SvrGetProperty"}};
-
 class TavrelBuilds : public ::testing::TestWithParam<const char*> {
  protected:
   std::string File() const { return GetParam(); }
@@ -193,11 +178,7 @@ TEST_P(TavrelBuilds, ChannelTableFollowsInputModeAndDirections) {
                             {{"call", "SvrGetChannel"}}}));
   Json names = Json::array(), kinds = Json::array();
   auto group = [&](int count, const std::string& format, int first, int kind) {
-    for (int k = 0; k < count; ++k) {
-      names.push_back(format.substr(0, format.find("%d")) + std::to_string(first + k) +
-                      format.substr(format.find("%d") + 2));
-      kinds.push_back(kind);
-    }
+    AddChannels(names, kinds, count, format, first, kind);
   };
   group(3, "脉冲计数%d", 0, 2);
   group(4, "输出DA%d", 0, -2);
@@ -233,18 +214,9 @@ void Conversion(Json& io, int code, int status, int word) {
   for (const Json& e : {In(8, kBase + 2, 255), In(8, kBase + 3, 255), In(16, kBase + 2, word)}) io.push_back(e);
 }
 
-Json Enabled(std::initializer_list<int> indexes, int size = 48) {
-  Json e = Json::array();
-  for (int i = 0; i < size; ++i) e.push_back(0);
-  for (int i : indexes) e[size_t(i)] = 1;
-  return e;
-}
-
-Json Values(double fill, int size = 48) {
-  Json v = Json::array();
-  for (int i = 0; i < size; ++i) v.push_back(fill);
-  return v;
-}
+// The pass tests' host arrays: 48 elements, one more than the longest channel table.
+Json Enabled(std::initializer_list<int> indexes) { return varntest::Enabled(indexes, 48); }
+Json Values(double fill) { return varntest::Values(fill, 48); }
 
 }  // namespace
 
@@ -403,7 +375,7 @@ TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
                                    {{"values", 42}}));
   const int expectedResults[] = {1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
   for (size_t i = 0; i < 12; ++i) EXPECT_EQ(run.Call(i)["result"], expectedResults[i]) << i;
-  Json values = Values(0, 42);
+  Json values = varntest::Values(0, 42);
   values[1] = 3.5;
   EXPECT_EQ(run.Call(1)["values"], values);
   values[40] = -2.0;
@@ -415,41 +387,9 @@ TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
 }
 
 TEST_P(TavrelBuilds, InformationEntryPointsAndTheSettingsLifecycle) {
-  const HostRun run = Drive(Script(
-      File(),
-      {{{"call", "SvrDoHelp"}},
-       {{"call", "SvrEditProperty"}},
-       {{"call", "SvrEditCustomProperty"}},
-       {{"call", "SvrGetDevInfo"}, {"index", 0}},
-       {{"call", "SvrGetDevInfo"}, {"index", 1}},
-       {{"call", "SvrGetDevInfo"}, {"index", 2}, {"name_in", "n"}, {"file_in", "f"}, {"first_in", 7}, {"second_in", 8}},
-       {{"call", "SvrExitDevRun"}},
-       {{"call", "SvrInitDevSet"}},
-       {{"call", "SvrExitDevRun"}},
-       {{"call", "SvrExitDevRun"}},
-       {{"call", "SvrInitDevRun"}}}));
-  EXPECT_EQ(run.Call(0)["topic"], "Tavrel");
-  EXPECT_EQ(run.Call(0)["context"], 0x8F2D0766u);
-  EXPECT_EQ(run.Call(1)["flag"], 1);
-  EXPECT_EQ(run.Call(2)["result"], 1);
-  const bool configuration = File() == "Tavrel.dll";
-  for (size_t i = 3; i < 6; ++i) {
-    const Json& info = run.Call(i);
-    EXPECT_EQ(info["result"], configuration ? 1 : 0);
-    EXPECT_EQ(info["name"], configuration ? "Tavrel" : i == 5 ? "n" : "");
-    EXPECT_EQ(info["first"], configuration ? 0 : i == 5 ? 7 : 0);
-    EXPECT_EQ(info["second"], configuration ? 2 : i == 5 ? 8 : 0);
-  }
-  EXPECT_EQ(run.Call(3)["file"], configuration ? "TavrelU.drv" : "");
-  EXPECT_EQ(run.Call(4)["file"], configuration ? "TavrelE.drv" : "");
-  EXPECT_EQ(run.Call(5)["file"], "f");
-  for (size_t i = 0; i < 7; ++i) EXPECT_FALSE(run.Call(i)["settings"]) << i;
-  EXPECT_TRUE(run.Call(7)["settings"]);
-  EXPECT_EQ(run.Call(7)["archive_size"], 16534);
-  EXPECT_FALSE(run.Call(8)["settings"]);
-  EXPECT_EQ(run.Call(9)["result"], 1);
-  EXPECT_TRUE(run.Call(10)["settings"]) << "a run started without settings gets them first";
-  EXPECT_EQ(PortEvents(run.Call(10)), Json::array()) << "SvrInitDevRun programs nothing";
+  const HostRun run =
+      ExpectInformationAndLifecycle(File(), {"Tavrel", 0x8F2D0766u, "Tavrel", "TavrelU.drv", "TavrelE.drv"});
+  EXPECT_EQ(PortEvents(run.Call(kInitDevRunCall)), Json::array()) << "SvrInitDevRun programs nothing";
 }
 
 TEST(Tavrel, ArmDebugBuildReportsBadPortsAndShortArchivesAndGoesOn) {

@@ -1,6 +1,7 @@
 #include "support/varnhost_runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,6 +111,81 @@ std::string WordsHex(const std::vector<int32_t>& words) {
       hex += byte;
     }
   return hex;
+}
+
+Json Script(const std::string& file, const std::vector<Json>& calls, const Json& extra) {
+  Json s = {{"driver", Dist(file)}, {"calls", calls}};
+  for (const auto& item : extra.items()) s[item.key()] = item.value();
+  return s;
+}
+
+HostRun Drive(const Json& script) {
+  HostRun run = RunScript(script);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return run;
+}
+
+Json Set(const Json& texts) { return {{"call", "SvrSetProperty"}, {"set", texts}}; }
+const Json kGetProperty = {{"call", "SvrGetProperty"}};
+
+Json Enabled(std::initializer_list<int> indexes, int size) {
+  Json e = Json::array();
+  for (int i = 0; i < size; ++i) e.push_back(0);
+  for (int i : indexes) e[size_t(i)] = 1;
+  return e;
+}
+
+Json Values(double fill, int size) {
+  Json v = Json::array();
+  for (int i = 0; i < size; ++i) v.push_back(fill);
+  return v;
+}
+
+HostRun ExpectInformationAndLifecycle(const std::string& file, const BoardInformation& board) {
+  const HostRun run = Drive(Script(
+      file,
+      {{{"call", "SvrDoHelp"}},
+       {{"call", "SvrEditProperty"}},
+       {{"call", "SvrEditCustomProperty"}},
+       {{"call", "SvrGetDevInfo"}, {"index", 0}},
+       {{"call", "SvrGetDevInfo"}, {"index", 1}},
+       {{"call", "SvrGetDevInfo"}, {"index", 2}, {"name_in", "n"}, {"file_in", "f"}, {"first_in", 7}, {"second_in", 8}},
+       {{"call", "SvrExitDevRun"}},
+       {{"call", "SvrInitDevSet"}},
+       {{"call", "SvrExitDevRun"}},
+       {{"call", "SvrExitDevRun"}},
+       {{"call", "SvrInitDevRun"}}}));
+  EXPECT_EQ(run.Call(0)["topic"], board.topic);
+  EXPECT_EQ(run.Call(0)["context"], board.context);
+  EXPECT_EQ(run.Call(1)["flag"], 1);
+  EXPECT_EQ(run.Call(2)["result"], 1);
+  const bool configuration = file.size() > 4 && file.compare(file.size() - 4, 4, ".dll") == 0;
+  for (size_t i = 3; i < 6; ++i) {
+    const Json& info = run.Call(i);
+    EXPECT_EQ(info["result"], configuration ? 1 : 0);
+    EXPECT_EQ(info["name"], configuration ? board.device : i == 5 ? "n" : "");
+    EXPECT_EQ(info["first"], configuration ? 0 : i == 5 ? 7 : 0);
+    EXPECT_EQ(info["second"], configuration ? 2 : i == 5 ? 8 : 0);
+  }
+  EXPECT_EQ(run.Call(3)["file"], configuration ? board.fileU : "");
+  EXPECT_EQ(run.Call(4)["file"], configuration ? board.fileE : "");
+  EXPECT_EQ(run.Call(5)["file"], "f");
+  for (size_t i = 0; i < 7; ++i) EXPECT_FALSE(run.Call(i)["settings"]) << i;
+  EXPECT_TRUE(run.Call(7)["settings"]);
+  EXPECT_EQ(run.Call(7)["archive_size"], 16534);
+  EXPECT_FALSE(run.Call(8)["settings"]);
+  EXPECT_EQ(run.Call(9)["result"], 1);
+  EXPECT_TRUE(run.Call(kInitDevRunCall)["settings"]) << "a run started without settings gets them first";
+  EXPECT_EQ(run.Call(kInitDevRunCall)["result"], 1);
+  return run;
+}
+
+void AddChannels(Json& names, Json& kinds, int count, const std::string& format, int first, int kind) {
+  const size_t at = format.find("%d");
+  for (int k = 0; k < count; ++k) {
+    names.push_back(format.substr(0, at) + std::to_string(first + k) + format.substr(at + 2));
+    kinds.push_back(kind);
+  }
 }
 
 }  // namespace varntest

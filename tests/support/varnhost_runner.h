@@ -35,4 +35,26 @@ Json Sleep(int ms);
 std::vector<int32_t> ArchiveWords(const Json& call);
 std::string WordsHex(const std::vector<int32_t>& words);
 
+// The board tests' scripts: calls on one shipped file of dist/, extra fields beside them.
+Json Script(const std::string& file, const std::vector<Json>& calls, const Json& extra = Json::object());
+HostRun Drive(const Json& script);  // RunScript, expecting varnhost to run the script to its end
+Json Set(const Json& texts);        // SvrSetProperty of name -> text over the last SvrGetProperty
+extern const Json kGetProperty;
+Json Enabled(std::initializer_list<int> indexes, int size);  // enable flags: 1 at the indexes, 0 elsewhere
+Json Values(double fill, int size);                          // a value array of one value
+// The information entry points of a board file (SvrDoHelp, SvrEditProperty, SvrEditCustomProperty,
+// SvrGetDevInfo of index 0, 1 and 2) checked against the board's, and the settings lifecycle around
+// them (SvrExitDevRun without settings, SvrInitDevSet, SvrExitDevRun twice, then SvrInitDevRun on
+// a record without settings). Gives the run; call kInitDevRunCall is the SvrInitDevRun.
+struct BoardInformation {
+  std::string topic;
+  uint32_t context;
+  std::string device, fileU, fileE;
+};
+constexpr size_t kInitDevRunCall = 10;
+HostRun ExpectInformationAndLifecycle(const std::string& file, const BoardInformation& board);
+
+// Appends count channel names of a format with one %d, numbered from first, and their kind.
+void AddChannels(Json& names, Json& kinds, int count, const std::string& format, int first, int kind);
+
 }  // namespace varntest
