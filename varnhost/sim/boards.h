@@ -9,6 +9,8 @@
 namespace varnhost::sim {
 
 BoardType TavrelBoardType();
+BoardType JostraBoardType();
+BoardType RindavoBoardType();
 
 struct Span {
   double low, high;
@@ -21,6 +23,7 @@ class AnalogInputs {
   AnalogInputs(const Inputs& inputs, int count, Span span, Micros conversionTime = 15);
   double Input(int channel) const;
   void Start(double volts, Micros now);
+  void Start(double volts, Span span, Micros now);  // a converter whose span is set per input
   bool Busy(Micros now) const { return now < doneAt_; }
   uint32_t Result() const { return result_; }
   static uint32_t Code(double volts, Span span);
@@ -37,5 +40,8 @@ class AnalogInputs {
 Inputs AnalogInputDefaults(int count);
 
 std::string Hex(uint32_t value);
+
+// An input that stands for eight pins: a whole number 0 to 255, else a BoardError naming it.
+uint8_t ByteInput(const Inputs& inputs, const std::string& board, const std::string& name);
 
 }  // namespace varnhost::sim
