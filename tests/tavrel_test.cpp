@@ -32,18 +32,6 @@ const std::string kInput = "0 - 数字量输入", kOutput = "1 - 数字量输出
 // portBDir, portCHighDir, portCLowDir, repeatCount, daRangeCode.
 const std::vector<int32_t> kDefaultRecord = {0, 0x100, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0};
 
-Json Script(const std::string& file, const std::vector<Json>& calls, const Json& extra = Json::object()) {
-  Json s = {{"driver", Dist(file)}, {"calls", calls}};
-  for (const auto& item : extra.items()) s[item.key()] = item.value();
-  return s;
-}
-
-HostRun Drive(const Json& script) {
-  HostRun run = RunScript(script);
-  EXPECT_EQ(run.status, 0) << run.err;
-  return run;
-}
-
 Json Set(const Json& texts) { return {{"call", "SvrSetProperty"}, {"set", texts}}; }
 const Json kGetProperty = {{"call", "SvrGetProperty"}};
 
@@ -59,17 +47,17 @@ INSTANTIATE_TEST_SUITE_P(Shipped, TavrelBuilds, ::testing::ValuesIn(kFiles));
 
 TEST_P(TavrelBuilds, PropertiesShowTheFixedDefaultsWithTheirChoices) {
   const HostRun run =
-      Drive(Script(File(), {kGetProperty,
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型"}},
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "da输出范围"}},
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入量程"}},
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入放大增益"}},
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "AD前处理方式"}},
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "8255端口PC4-7"}},
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "重复采集次数"}, {"list", {"x"}}},
-                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型 "}, {"list", {"y"}}},
-                            Set({{"重复采集次数", "9"}, {"输入类型", "1 - 双端"}}),
-                            kGetProperty}));
+      MustRun(DriverScript(File(), {kGetProperty,
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型"}},
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "da输出范围"}},
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入量程"}},
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入放大增益"}},
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "AD前处理方式"}},
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "8255端口PC4-7"}},
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "重复采集次数"}, {"list", {"x"}}},
+                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型 "}, {"list", {"y"}}},
+                                    Set({{"重复采集次数", "9"}, {"输入类型", "1 - 双端"}}),
+                                    kGetProperty}));
   for (size_t at : {size_t(0), size_t(10)}) {
     const Json& p = run.Call(at);
     EXPECT_EQ(p["result"], 1);
@@ -88,7 +76,7 @@ TEST_P(TavrelBuilds, PropertiesShowTheFixedDefaultsWithTheirChoices) {
 }
 
 TEST_P(TavrelBuilds, FreshArchiveGetsTheDefaultsAndASetCutsItToTheRecord) {
-  const HostRun run = Drive(Script(File(), {kGetProperty, Set(Json::object())}));
+  const HostRun run = MustRun(DriverScript(File(), {kGetProperty, Set(Json::object())}));
   const Json& first = run.Call(0);
   EXPECT_TRUE(first["settings"]);
   EXPECT_EQ(first["archive_size"], 16534);
@@ -104,10 +92,10 @@ TEST_P(TavrelBuilds, StoredRecordLoadsInItsOrderAndTheSecondDaRangeWins) {
   // PC high out, PC low in, repeat 7, daRange 1 (12th).
   const std::vector<int32_t> stored = {1, 0x200, 3, 2, 1, 0, 1, 0, 1, 0, 7, 1};
   const HostRun run =
-      Drive(Script(File(),
-                   {{{"call", "SvrGetChannel"}},
-                    {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}}},
-                   {{"archive", WordsHex(stored)}}));
+      MustRun(DriverScript(File(),
+                           {{{"call", "SvrGetChannel"}},
+                            {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}}},
+                           {{"archive", WordsHex(stored)}}));
   const Json& channels = run.Call(0);
   EXPECT_EQ(channels["names"].size(), 39u);
   EXPECT_EQ(channels["names"][7], "输出PA0");
@@ -127,13 +115,14 @@ TEST_P(TavrelBuilds, ShortStoredRecordKeepsTheDefaultsOfWhatItLacks) {
   // Two words: reduceMode 1 and base 0x240. Everything else keeps the board's defaults; a set with
   // no texts rewrites the record as loaded.
   const Json noTexts = {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}};
-  HostRun run = Drive(Script(File(), {{{"call", "SvrInitDevSet"}}, noTexts}, {{"archive", WordsHex({1, 0x240})}}));
+  HostRun run =
+      MustRun(DriverScript(File(), {{{"call", "SvrInitDevSet"}}, noTexts}, {{"archive", WordsHex({1, 0x240})}}));
   EXPECT_EQ(run.Call(0)["archive_size"], 8);
   std::vector<int32_t> record = ArchiveWords(run.Call(1));
   record.resize(12);  // the rewrite starts behind the 8 bytes read and grows the array by a step
   EXPECT_EQ(record, (std::vector<int32_t>{1, 0x240, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0}));
   EXPECT_EQ(run.Call(1)["archive_size"], 8 + 16534);
-  run = Drive(Script(File(), {{{"call", "SvrGetChannel"}}, noTexts, noTexts}, {{"archive", "0100"}}));
+  run = MustRun(DriverScript(File(), {{{"call", "SvrGetChannel"}}, noTexts, noTexts}, {{"archive", "0100"}}));
   EXPECT_EQ(run.Call(0)["names"].size(), 47u);
   // Two bytes cannot be read as a field; the first rewrite starts at byte 0 and grows the array,
   // the next one cuts it to the record.
@@ -144,7 +133,7 @@ TEST_P(TavrelBuilds, ShortStoredRecordKeepsTheDefaultsOfWhatItLacks) {
 }
 
 TEST_P(TavrelBuilds, SetPropertyReadsTextsAndChoicesWithARunningCursor) {
-  const HostRun run = Drive(Script(
+  const HostRun run = MustRun(DriverScript(
       File(),
       {kGetProperty,
        Set({{"设备IO基地址(16进制)", "2a0"},
@@ -168,7 +157,7 @@ TEST_P(TavrelBuilds, SetPropertyReadsTextsAndChoicesWithARunningCursor) {
 
 TEST(Tavrel, SetPropertyWritesThe8255ControlWordAtTheNewBase) {
   auto word = [](const Json& texts) {
-    const HostRun run = RunScript(Script("TavrelE.drv", {kGetProperty, Set(texts)}));
+    const HostRun run = RunScript(DriverScript("TavrelE.drv", {kGetProperty, Set(texts)}));
     EXPECT_EQ(run.status, 0) << run.err;
     return PortEvents(run.Call(1));
   };
@@ -181,13 +170,13 @@ TEST(Tavrel, SetPropertyWritesThe8255ControlWordAtTheNewBase) {
   EXPECT_EQ(word({{"设备IO基地址(16进制)", "3F0"}, {"8255端口PB", "2 - 数字量输出"}}), Json({Out(8, 0x3FB, 0x99)}))
       << "an unmatched choice leaves its bits as in 0x80";
   const HostRun none =
-      RunScript(Script("TavrelE.drv", {{{"call", "SvrSetProperty"}, {"names", {"x"}}, {"values_text", {"y"}}}}));
+      RunScript(DriverScript("TavrelE.drv", {{{"call", "SvrSetProperty"}, {"names", {"x"}}, {"values_text", {"y"}}}}));
   EXPECT_EQ(PortEvents(none.Call(0)), Json({Out(8, 0x10B, 0x80)}));
 }
 
 TEST_P(TavrelBuilds, ChannelTableFollowsInputModeAndDirections) {
-  const HostRun run =
-      Drive(Script(File(), {{{"call", "SvrGetChannel"}},
+  const HostRun run = MustRun(
+      DriverScript(File(), {{{"call", "SvrGetChannel"}},
                             kGetProperty,
                             Set({{"输入类型", "1 - 双端"}, {"8255端口PB", kOutput}, {"8255端口PC0-3", kOutput}}),
                             {{"call", "SvrGetChannel"}}}));
@@ -254,11 +243,11 @@ TEST(Tavrel, PassReadsCountersDigitalPortsAndConvertsEnabledInputs) {
                       {{"port", kBase + 10}, {"values", {0x5F}}},
                       {{"port", kBase + 1}, {"values", {0, 1}}},
                       {{"port", kBase + 2}, {"width", 16}, {"values", {0xF123, 0x0456}}}};
-  const HostRun run = Drive(Script("TavrelE.drv",
-                                   {kGetProperty,
-                                    Set({{"重复采集次数", "2"}}),
-                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({1, 7, 14, 27, 32})}}},
-                                   {{"bus", {{"reads", reads}}}, {"values", Values(-7)}}));
+  const HostRun run = MustRun(DriverScript("TavrelE.drv",
+                                           {kGetProperty,
+                                            Set({{"重复采集次数", "2"}}),
+                                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({1, 7, 14, 27, 32})}}},
+                                           {{"bus", {{"reads", reads}}}, {"values", Values(-7)}}));
   Json io = {Out(8, kBase + 15, 0x40), In(8, kBase + 13, 0x34), In(8, kBase + 13, 0x12),  // counter 1 alone
              In(8, kBase + 8, 0x81),   In(8, kBase + 9, 0xFF),  In(8, kBase + 10, 0x5F),
              In(8, kBase + 10, 0x5F),  Out(8, kBase + 1, 0)};
@@ -279,18 +268,18 @@ TEST(Tavrel, PassReadsCountersDigitalPortsAndConvertsEnabledInputs) {
 TEST(Tavrel, PassUsesTheChosenRangeModeAndReduction) {
   const Json reads = {{{"port", kBase + 1}, {"values", {0}}},
                       {{"port", kBase + 2}, {"width", 16}, {"values", {100, 4000, 300, 200}}}};
-  const HostRun run = Drive(Script("TavrelE.drv",
-                                   {kGetProperty,
-                                    Set({{"重复采集次数", "4"},
-                                         {"AD前处理方式", "1 - 最大最小值处理"},
-                                         {"输入量程", "1 - ±10V"},
-                                         {"输入类型", "1 - 双端"},
-                                         {"8255端口PA", kOutput},
-                                         {"8255端口PB", kOutput},
-                                         {"8255端口PC0-3", kOutput},
-                                         {"8255端口PC4-7", kOutput}}),
-                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({38, 39})}}},
-                                   {{"bus", {{"reads", reads}}}, {"values", Values(0)}}));
+  const HostRun run = MustRun(DriverScript("TavrelE.drv",
+                                           {kGetProperty,
+                                            Set({{"重复采集次数", "4"},
+                                                 {"AD前处理方式", "1 - 最大最小值处理"},
+                                                 {"输入量程", "1 - ±10V"},
+                                                 {"输入类型", "1 - 双端"},
+                                                 {"8255端口PA", kOutput},
+                                                 {"8255端口PB", kOutput},
+                                                 {"8255端口PC0-3", kOutput},
+                                                 {"8255端口PC4-7", kOutput}}),
+                                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({38, 39})}}},
+                                           {{"bus", {{"reads", reads}}}, {"values", Values(0)}}));
   const Json& pass = run.Call(2);
   Json io = {Out(8, kBase + 1, 0)};
   for (int word : {100, 4000, 300, 200}) Conversion(io, 16 + 7, 0, word);  // differential input 7: code 23
@@ -300,11 +289,11 @@ TEST(Tavrel, PassUsesTheChosenRangeModeAndReduction) {
 }
 
 TEST(Tavrel, UnipolarRangeAndNoSampleGiveMidScale) {
-  const HostRun run = Drive(Script("TavrelE.drv",
-                                   {kGetProperty,
-                                    Set({{"重复采集次数", "0"}, {"输入量程", "2 - 0 ～ 10V"}}),
-                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({31})}}},
-                                   {{"values", Values(0)}}));
+  const HostRun run = MustRun(DriverScript("TavrelE.drv",
+                                           {kGetProperty,
+                                            Set({{"重复采集次数", "0"}, {"输入量程", "2 - 0 ～ 10V"}}),
+                                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({31})}}},
+                                           {{"values", Values(0)}}));
   EXPECT_EQ(PortEvents(run.Call(2)), Json({In(8, kBase + 8, 255), In(8, kBase + 9, 255), In(8, kBase + 10, 255),
                                            In(8, kBase + 10, 255), Out(8, kBase + 1, 0)}));
   EXPECT_EQ(run.Call(2)["values"][31], 5.0);
@@ -312,7 +301,7 @@ TEST(Tavrel, UnipolarRangeAndNoSampleGiveMidScale) {
 
 TEST_P(TavrelBuilds, PassOnAFloatingBusOrAStubReadsAllOnes) {
   const HostRun run =
-      Drive(Script(File(), {{{"call", "SvrInitDevSet"}}, {{"call", "SvrCollectDevData"}}}, {{"values", 47}}));
+      MustRun(DriverScript(File(), {{{"call", "SvrInitDevSet"}}, {{"call", "SvrCollectDevData"}}}, {{"values", 47}}));
   const Json& pass = run.Call(1);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(pass["values"][i], 65535.0);
   for (int i = 3; i < 7; ++i) EXPECT_EQ(pass["values"][i], 0.0);
@@ -327,7 +316,7 @@ TEST_P(TavrelBuilds, PassOnAFloatingBusOrAStubReadsAllOnes) {
 TEST(Tavrel, CountersAreLatchedEachRightBeforeItsReadSoNoneLags) {
   // A simulated 8254: counter 0 counts 1000 pulses a second. With all three latched at once, an
   // unread latch would keep the next pass's latch command from taking effect.
-  const HostRun run = Drive(Script(
+  const HostRun run = MustRun(DriverScript(
       "TavrelE.drv",
       {{{"call", "SvrInitDevSet"}},
        {{"call", "SvrCollectDevData"}, {"enabled", Enabled({0, 1, 2, 31})}},
@@ -349,13 +338,13 @@ TEST(Tavrel, DigitalWritesRebuildEveryOutputGroupFromTheHostsValues) {
   values[23] = 0.0;
   values[26] = -1.0;  // PC3
   values[27] = 1.0;   // PC4: input half, not written
-  const HostRun run = Drive(Script("TavrelE.drv",
-                                   {kGetProperty,
-                                    Set({{"8255端口PA", kOutput}, {"8255端口PC0-3", kOutput}}),
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=1)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "varn_write(15=1)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=0.9)"}}},
-                                   {{"values", values}}));
+  const HostRun run = MustRun(DriverScript("TavrelE.drv",
+                                           {kGetProperty,
+                                            Set({{"8255端口PA", kOutput}, {"8255端口PC0-3", kOutput}}),
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=1)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "varn_write(15=1)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=0.9)"}}},
+                                           {{"values", values}}));
   EXPECT_EQ(run.Call(2)["result"], 0);
   EXPECT_EQ(PortEvents(run.Call(2)), Json({Out(8, kBase + 8, 0x81), Out(8, kBase + 10, 0x0A)}));
   EXPECT_EQ(run.Call(2)["values"][24], 1.0);
@@ -378,29 +367,29 @@ TEST(Tavrel, AnalogWritesScaleClampAndStayWithinTwelveBits) {
       {"1 - ±5V", "VARN_WRITE(6=5)", 3, 4095},       {"1 - ±5V", "VARN_WRITE(6=4.998)", 3, 4094},
   };
   for (const Case& c : cases) {
-    const HostRun run = Drive(
-        Script("TavrelE.drv",
-               {kGetProperty, Set({{"DA输出范围", c.daRange}}), {{"call", "SvrDevIOCtrl"}, {"command", c.command}}}));
+    const HostRun run = MustRun(DriverScript(
+        "TavrelE.drv",
+        {kGetProperty, Set({{"DA输出范围", c.daRange}}), {{"call", "SvrDevIOCtrl"}, {"command", c.command}}}));
     EXPECT_EQ(PortEvents(run.Call(2)), Json({Out(8, kBase + 4, c.channel), Out(16, kBase + 6, c.code)}))
         << c.daRange << " " << c.command;
   }
 }
 
 TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
-  const HostRun run = Drive(Script(File(),
-                                   {{{"call", "SvrInitDevSet"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(1=3.5)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(40=-2)tail"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "SET(2=1)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", " VARN_WRITE(2=1)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(x=1)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=nan)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1e999)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(-1=1)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(42=1)"}},
-                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(5=1)"}}},
-                                   {{"values", 42}}));
+  const HostRun run = MustRun(DriverScript(File(),
+                                           {{{"call", "SvrInitDevSet"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(1=3.5)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(40=-2)tail"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "SET(2=1)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", " VARN_WRITE(2=1)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(x=1)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=nan)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1e999)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(-1=1)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(42=1)"}},
+                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(5=1)"}}},
+                                           {{"values", 42}}));
   const int expectedResults[] = {1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
   for (size_t i = 0; i < 12; ++i) EXPECT_EQ(run.Call(i)["result"], expectedResults[i]) << i;
   Json values = Values(0, 42);
@@ -415,7 +404,7 @@ TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
 }
 
 TEST_P(TavrelBuilds, InformationEntryPointsAndTheSettingsLifecycle) {
-  const HostRun run = Drive(Script(
+  const HostRun run = MustRun(DriverScript(
       File(),
       {{{"call", "SvrDoHelp"}},
        {{"call", "SvrEditProperty"}},
@@ -454,11 +443,11 @@ TEST_P(TavrelBuilds, InformationEntryPointsAndTheSettingsLifecycle) {
 
 TEST(Tavrel, ArmDebugBuildReportsBadPortsAndShortArchivesAndGoesOn) {
   const HostRun run =
-      Drive(Script("TavrelE_ARMV4.drv",
-                   {{{"call", "SvrInitDevSet"}},
-                    {{"call", "SvrSetProperty"}, {"names", {"设备IO基地址(16进制)"}}, {"values_text", {"-20"}}},
-                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({7})}}},
-                   {{"archive", "010000"}}));
+      MustRun(DriverScript("TavrelE_ARMV4.drv",
+                           {{{"call", "SvrInitDevSet"}},
+                            {{"call", "SvrSetProperty"}, {"names", {"设备IO基地址(16进制)"}}, {"values_text", {"-20"}}},
+                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({7})}}},
+                           {{"archive", "010000"}}));
   auto lines = [&](const std::string& text) {
     size_t n = 0;
     for (size_t at = 0; (at = run.err.find(text, at)) != std::string::npos; ++at) ++n;
@@ -469,6 +458,6 @@ TEST(Tavrel, ArmDebugBuildReportsBadPortsAndShortArchivesAndGoesOn) {
   EXPECT_EQ(lines("ownerarchive"), 12u + 1u + 5u) << run.err;
   EXPECT_EQ(lines("port number below 0"), 6u) << run.err;
   EXPECT_EQ(run.Call(2)["values"][7], 1.0) << "the calls go on";
-  const HostRun release = Drive(Script("TavrelE.drv", {{{"call", "SvrInitDevSet"}}}, {{"archive", "010000"}}));
+  const HostRun release = MustRun(DriverScript("TavrelE.drv", {{{"call", "SvrInitDevSet"}}}, {{"archive", "010000"}}));
   EXPECT_EQ(release.err, "");
 }

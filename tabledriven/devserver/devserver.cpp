@@ -6,27 +6,22 @@ namespace varn {
 const TChar* const kChannelNameFormats[kGroupCount] = {VT("DI%.2d"),      VT("DO%.2d"),   VT("DA%.2d"),
                                                        VT("Counter%.2d"), VT("Fout%.2d"), VT("AD%.2d")};
 
+// clang-format off
 const TChar* const kSharedChoiceTexts[38] = {
-    VT("0 - 平均值处理"), VT("1 - 最大最小值处理"),  // reduction
-    VT("0 - ON"),         VT("1 - OFF"),
-    VT("0 - ON"),         VT("1 - OFF"),  // six switches
-    VT("0 - ON"),         VT("1 - OFF"),
-    VT("0 - ON"),         VT("1 - OFF"),  //
-    VT("0 - ON"),         VT("1 - OFF"),
-    VT("0 - ON"),         VT("1 - OFF"),  //
-    VT("0 - ECWDF"),      VT("1 - ECWNDF"),
-    VT("2 - IC"),         VT("3 - PWM"),  // six counter modes
-    VT("0 - ECWDF"),      VT("1 - ECWNDF"),
-    VT("2 - IC"),         VT("3 - PWM"),  //
-    VT("0 - ECWDF"),      VT("1 - ECWNDF"),
-    VT("2 - IC"),         VT("3 - PWM"),  //
-    VT("0 - ECWDF"),      VT("1 - ECWNDF"),
-    VT("2 - IC"),         VT("3 - PWM"),  //
-    VT("0 - ECWDF"),      VT("1 - ECWNDF"),
-    VT("2 - IC"),         VT("3 - PWM"),  //
-    VT("0 - ECWDF"),      VT("1 - ECWNDF"),
-    VT("2 - IC"),         VT("3 - PWM"),  //
+    // the reduction of repeated conversions
+    VT("0 - 平均值处理"), VT("1 - 最大最小值处理"),
+    // six on/off switches
+    VT("0 - ON"), VT("1 - OFF"), VT("0 - ON"), VT("1 - OFF"), VT("0 - ON"), VT("1 - OFF"),
+    VT("0 - ON"), VT("1 - OFF"), VT("0 - ON"), VT("1 - OFF"), VT("0 - ON"), VT("1 - OFF"),
+    // six counter modes
+    VT("0 - ECWDF"), VT("1 - ECWNDF"), VT("2 - IC"), VT("3 - PWM"),
+    VT("0 - ECWDF"), VT("1 - ECWNDF"), VT("2 - IC"), VT("3 - PWM"),
+    VT("0 - ECWDF"), VT("1 - ECWNDF"), VT("2 - IC"), VT("3 - PWM"),
+    VT("0 - ECWDF"), VT("1 - ECWNDF"), VT("2 - IC"), VT("3 - PWM"),
+    VT("0 - ECWDF"), VT("1 - ECWNDF"), VT("2 - IC"), VT("3 - PWM"),
+    VT("0 - ECWDF"), VT("1 - ECWNDF"), VT("2 - IC"), VT("3 - PWM"),
 };
+// clang-format on
 
 // With stored bytes: Rewind, then one ReadInt per element (the first switches the archive to load
 // mode); an element the archive cannot supply stays 0. Without: the defaults, stored.
@@ -44,6 +39,13 @@ void LoadSettings(OwnerArchive& archive, Settings& settings, const NumberTable& 
 void StoreSettings(OwnerArchive& archive, const Settings& settings) {
   archive.Rewind();
   for (int i = 0; i < settings.Count(); ++i) archive.WriteInt(settings[i]);
+}
+
+// After a set the archive holds exactly the settings: when the stored bytes were shorter than them,
+// the writes grew the array by a whole step, and the zeros behind the settings are cut off.
+void RewriteSettings(OwnerArchive& archive, const Settings& settings) {
+  StoreSettings(archive, settings);
+  if (archive.GetSize() > archive.position) archive.bytes.SetSize(archive.position);
 }
 
 double ReadBit(const CByteArray& bytes, int i) {

@@ -132,6 +132,7 @@ struct SettingsBlockStorage {  // a plain block of integers, freed as a whole
 // The core's side of the settings, whatever the storage.
 void LoadSettings(OwnerArchive& archive, Settings& settings, const NumberTable& defaults);
 void StoreSettings(OwnerArchive& archive, const Settings& settings);
+void RewriteSettings(OwnerArchive& archive, const Settings& settings);
 
 // ---------------------------------------------------------------------------------------------
 // Bits of a byte buffer. ReadBit: bit i as 0.0 or 1.0, or -1.0 beyond the buffer. WriteBit: sets
@@ -232,11 +233,11 @@ struct DevServer {
     return 1;
   }
 
-  // The whole settings are rewritten, also when nothing matched.
+  // The whole settings are rewritten, also when nothing matched: the archive then holds 4N bytes.
   static int SetProperty(DeviceRecord* device, CStringArray& names, CStringArray& values) {
     Settings settings = EnsureSettings(device);
     TakeProperties(kBoard, settings, names, values);
-    StoreSettings(*device->archive, settings);
+    RewriteSettings(*device->archive, settings);
     return 1;
   }
 

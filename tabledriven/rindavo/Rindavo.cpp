@@ -53,15 +53,15 @@ const TChar* const kPropertyNames[] = {
 };
 constexpr int32_t kChoiceCounts[] = {0, 0, 2, 2, 5, 2, 2};
 constexpr int32_t kDefaults[] = {768, 10, 0, 0, 0, 0, 0};
+// clang-format off
 const TChar* const kChoiceTexts[] = {
-    VT("0 - 平均值处理"), VT("1 - 最大最小值处理"),  // reduction
-    VT("单端输入"),       VT("双端输入"),            // input mode
-    VT("0 - ±10V"),       VT("1 - ±5V"),
-    VT("2 - ±2.5V"),      VT("3 - ±1.25"),
-    VT("4 - ±0.625V"),                    // range
-    VT("0   5V"),         VT("0   10V"),  // JP7
-    VT("0 - 5V"),         VT("0 - 10V"),  // D/A range
+    VT("0 - 平均值处理"), VT("1 - 最大最小值处理"),                                          // reduction
+    VT("单端输入"), VT("双端输入"),                                                          // input mode
+    VT("0 - ±10V"), VT("1 - ±5V"), VT("2 - ±2.5V"), VT("3 - ±1.25"), VT("4 - ±0.625V"),  // input range
+    VT("0   5V"), VT("0   10V"),                                                           // JP7
+    VT("0 - 5V"), VT("0 - 10V"),                                                           // D/A range
 };
+// clang-format on
 // The A/D group follows the input mode: 16 here, 8 for differential inputs.
 constexpr int32_t kGroupSizes[] = {16, 16, 1, 3, 0, 16};
 const TChar* const kFormats[] = {VT("DI%.2d"),      VT("DO%.2d"),   VT("DA%.2d"),

@@ -1,6 +1,7 @@
 #include "support/varnhost_runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,6 +68,20 @@ HostRun RunScript(const Json& script, const std::vector<std::string>& extraArgs)
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   return RunVarnhost(args, script.dump());
 }
+
+Json DriverScript(const std::string& file, const std::vector<Json>& calls, const Json& extra) {
+  Json script = {{"driver", Dist(file)}, {"calls", calls}};
+  for (const auto& item : extra.items()) script[item.key()] = item.value();
+  return script;
+}
+
+HostRun MustRun(const Json& script) {
+  HostRun run = RunScript(script);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return run;
+}
+
+Json HostCall(const std::string& name) { return {{"call", name}}; }
 
 Json In(int width, int port, int64_t value) {
   return {{"op", "in"}, {"width", width}, {"port", port}, {"value", value}};

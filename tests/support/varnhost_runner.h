@@ -25,6 +25,13 @@ std::string TestDriver(const std::string& file);
 HostRun RunVarnhost(const std::vector<std::string>& args, const std::string& standardInput = "");
 HostRun RunScript(const Json& script, const std::vector<std::string>& extraArgs = {});
 
+// A host script for a driver file in dist/: its calls, and further fields (bus, values, archive).
+Json DriverScript(const std::string& file, const std::vector<Json>& calls, const Json& extra = Json::object());
+// Runs a script that must run to its end (a failing varnhost fails the test).
+HostRun MustRun(const Json& script);
+// A call without fields, {"call": name}.
+Json HostCall(const std::string& name);
+
 // Bus events of one call, filtered: "in"/"out" events as {op, width, port, value}; sleeps as {op, ms}.
 Json PortEvents(const Json& call);
 Json In(int width, int port, int64_t value);

@@ -36,10 +36,7 @@ class RindavoModel : public BoardModel {
       case 3: return pins_[0];
       case 8: return ad_.Busy(now) ? 0x80u : 0u;
       case 11: return pins_[1];
-      case 12:
-      case 13:
-      case 14: return pit_.ReadCounter(int(reg - 12), now);
-      default: return std::nullopt;
+      default: return reg >= 12 ? pit_.ReadPort(int(reg - 12), now) : std::nullopt;
     }
   }
 
@@ -59,11 +56,9 @@ class RindavoModel : public BoardModel {
       case 4: daLow_ = uint8_t(value); break;
       case 5: daHigh_ = uint8_t(value); break;
       case 11: outputs_[1] = uint8_t(value); break;
-      case 12:
-      case 13:
-      case 14: pit_.WriteCounter(int(reg - 12), uint8_t(value), now); break;
-      case 15: pit_.WriteControl(uint8_t(value), now); break;
-      default: break;
+      default:
+        if (reg >= 12) pit_.WritePort(int(reg - 12), uint8_t(value), now);  // the 8254 at +12..+15
+        break;
     }
   }
 

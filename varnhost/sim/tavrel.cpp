@@ -42,10 +42,7 @@ class TavrelModel : public BoardModel {
       case 8:
       case 9:
       case 10: return ppi_.Read(int(reg - 8));
-      case 12:
-      case 13:
-      case 14: return pit_.ReadCounter(int(reg - 12), now);
-      default: return std::nullopt;
+      default: return reg >= 12 ? pit_.ReadPort(int(reg - 12), now) : std::nullopt;
     }
   }
 
@@ -67,11 +64,9 @@ class TavrelModel : public BoardModel {
       case 9:
       case 10:
       case 11: ppi_.Write(int(reg - 8), uint8_t(value)); break;
-      case 12:
-      case 13:
-      case 14: pit_.WriteCounter(int(reg - 12), uint8_t(value), now); break;
-      case 15: pit_.WriteControl(uint8_t(value), now); break;
-      default: break;
+      default:
+        if (reg >= 12) pit_.WritePort(int(reg - 12), uint8_t(value), now);  // the 8254 at +12..+15
+        break;
     }
   }
 
