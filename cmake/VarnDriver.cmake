@@ -1,17 +1,19 @@
 # varn_driver(<Board> SOURCES <files...> [CORE <library>]
 #             [CONFIGURATION_FILE f] [X86_FILE f] [ARM_FILE f]
-#             [CONFIGURATION_PORTS b] [X86_PORTS b] [ARM_PORTS b] [ARM_DEBUG])
+#             [CONFIGURATION_PORTS b] [X86_PORTS b] [ARM_PORTS b] [ARM_DEBUG] [ARM_PORT_CHECKS])
 #
 # Builds one board's driver in the flavours of this tree: the configuration build (GBK texts) and
 # the x86 runtime build in the tree for this machine, the ARM runtime build in the cross tree.
 # Files default to <Board>.dll, <Board>E.drv and <Board>E_ARMV4.drv; port back ends (the types of
 # varn::ports) to AllOnesStub, PortInstructions and AllOnesStub. ARM_DEBUG makes the ARM build a
-# debug build (port-number checks and archive read reports on standard error).
+# debug build (port-number checks and archive read reports on standard error); ARM_PORT_CHECKS
+# gives a release ARM build the port-number checks alone. CORE names an INTERFACE library whose
+# sources compile into each flavour of the board (the table-driven core).
 
 set(VARN_DRIVER_TARGETS "" CACHE INTERNAL "")
 
 function(_varn_driver_target target file board)
-  cmake_parse_arguments(T "DEBUG" "FLAVOUR;PORTS" "SOURCES;CORE" ${ARGN})
+  cmake_parse_arguments(T "DEBUG;PORT_CHECKS" "FLAVOUR;PORTS" "SOURCES;CORE" ${ARGN})
   add_library(${target} MODULE ${T_SOURCES})
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX "" OUTPUT_NAME "${file}"
                         LIBRARY_OUTPUT_DIRECTORY "${VARN_DIST}"
@@ -31,6 +33,9 @@ function(_varn_driver_target target file board)
     target_compile_definitions(${target} PRIVATE VARN_DEBUG_BUILD=1)
     target_compile_options(${target} PRIVATE -O0 -g)
   endif()
+  if(T_PORT_CHECKS)
+    target_compile_definitions(${target} PRIVATE VARN_PORT_CHECKS=1)
+  endif()
   if(T_CORE)
     target_link_libraries(${target} PRIVATE ${T_CORE})
   endif()
@@ -40,7 +45,7 @@ function(_varn_driver_target target file board)
 endfunction()
 
 function(varn_driver board)
-  cmake_parse_arguments(D "ARM_DEBUG"
+  cmake_parse_arguments(D "ARM_DEBUG;ARM_PORT_CHECKS"
     "CONFIGURATION_FILE;X86_FILE;ARM_FILE;CONFIGURATION_PORTS;X86_PORTS;ARM_PORTS" "SOURCES;CORE" ${ARGN})
   foreach(var CONFIGURATION_FILE X86_FILE ARM_FILE CONFIGURATION_PORTS X86_PORTS ARM_PORTS)
     set(${var} "${D_${var}}")
@@ -70,8 +75,12 @@ function(varn_driver board)
     if(D_ARM_DEBUG)
       set(debug DEBUG)
     endif()
+    set(checks "")
+    if(D_ARM_PORT_CHECKS)
+      set(checks PORT_CHECKS)
+    endif()
     _varn_driver_target(${word}_arm "${ARM_FILE}" ${board} FLAVOUR ARM PORTS ${ARM_PORTS}
-                        SOURCES ${D_SOURCES} CORE ${D_CORE} ${debug})
+                        SOURCES ${D_SOURCES} CORE ${D_CORE} ${debug} ${checks})
   else()
     _varn_driver_target(${word}_configuration "${CONFIGURATION_FILE}" ${board} FLAVOUR CONFIGURATION
                         PORTS ${CONFIGURATION_PORTS} SOURCES ${D_SOURCES} CORE ${D_CORE})

@@ -16,6 +16,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "framework/channels.h"
 #include "framework/entrypoints.h"
 #include "framework/ownerarchive.h"
 #include "framework/routines.h"
@@ -28,7 +29,7 @@ namespace varn {
 
 // The port-I/O layer of this build: its back end, and the port-number checks of debug builds.
 using PortIO = BasicPortIO<VARN_PORT_BACKEND,
-                           std::conditional_t<VARN_DEBUG_BUILD != 0, ports::HandcodedDebugChecks, ports::NoChecks>>;
+                           std::conditional_t<VARN_PORT_CHECKS != 0, ports::HandcodedDebugChecks, ports::NoChecks>>;
 
 // One row of a board's property table.
 template <class Settings>
@@ -66,40 +67,6 @@ class PropertyMatches {
 
  private:
   std::vector<int> codes_;
-};
-
-// A channel table being built; published into the host's arrays in one go.
-class ChannelTable {
- public:
-  void Add(const TChar* nameFormat, int number, ChannelKind kind) {
-    CString name;
-    name.Format(nameFormat, number);
-    entries_.push_back({name, kind});
-  }
-  // count channels numbered from firstNumber.
-  void AddGroup(int count, const TChar* nameFormat, int firstNumber, ChannelKind kind) {
-    for (int k = 0; k < count; ++k) Add(nameFormat, firstNumber + k, kind);
-  }
-  // A digital group named and kinded by its direction.
-  void AddDigitalGroup(int count, const TChar* inputFormat, const TChar* outputFormat, int firstNumber, bool isOutput) {
-    AddGroup(count, isOutput ? outputFormat : inputFormat, firstNumber, isOutput ? DigitalOut : DigitalIn);
-  }
-  void Publish(CStringArray& names, CArray<int>& kinds) const {
-    const int n = static_cast<int>(entries_.size());
-    names.SetSize(n, -1);
-    kinds.SetSize(n);
-    for (int i = 0; i < n; ++i) {
-      names[i] = entries_[static_cast<size_t>(i)].name;
-      kinds[i] = entries_[static_cast<size_t>(i)].kind;
-    }
-  }
-
- private:
-  struct Entry {
-    CString name;
-    ChannelKind kind;
-  };
-  std::vector<Entry> entries_;
 };
 
 // Defaults of the board hooks; a board declares only what it does differently.

@@ -186,6 +186,11 @@ struct HandcodedDebugChecks {  // word and double-word writes also refuse port 0
   static constexpr const char* kSource = "ownerarchive";
   static constexpr bool kWideWritesRejectZero = true;
 };
+struct DevServerChecks {  // the table-driven core's: every operation refuses negative ports only
+  static constexpr bool kEnabled = true;
+  static constexpr const char* kSource = "devserver";
+  static constexpr bool kWideWritesRejectZero = false;
+};
 
 }  // namespace ports
 

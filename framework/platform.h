@@ -29,6 +29,10 @@
 #ifndef VARN_DEBUG_BUILD
 #define VARN_DEBUG_BUILD 0
 #endif
+// Port-number checks alone: every debug build has them, and a release build may ask for them.
+#ifndef VARN_PORT_CHECKS
+#define VARN_PORT_CHECKS VARN_DEBUG_BUILD
+#endif
 
 #define VARN_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -59,6 +63,14 @@ inline void Sleep(uint32_t milliseconds) {
   timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&left, &left) == -1 && errno == EINTR) {
   }
+}
+
+// Milliseconds since some fixed moment (the system tick count), wrapping at 32 bits.
+inline uint32_t TickCount() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                               static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
 // One line on standard error, naming the source file; the call goes on afterwards.

@@ -144,12 +144,25 @@ struct ChoiceSet {
   int count;
 };
 
-// Index of the first choice equal to the text, or -1.
+// Which of several equal choices a text takes.
+enum class EqualChoice { First, Last };
+
+// Index of the first (or the last) choice equal to the text, or -1.
 template <class Ch>
-int MatchChoice(const Ch* text, ChoiceSet<Ch> choices) {
-  for (int c = 0; c < choices.count; ++c)
-    if (EqualsNoCase(text, choices.texts[c])) return c;
-  return -1;
+int MatchChoice(const Ch* text, ChoiceSet<Ch> choices, EqualChoice wins = EqualChoice::First) {
+  int match = -1;
+  for (int c = 0; c < choices.count; ++c) {
+    if (!EqualsNoCase(text, choices.texts[c])) continue;
+    match = c;
+    if (wins == EqualChoice::First) break;
+  }
+  return match;
+}
+
+// Every choice is compared; of several equal ones the last wins (the table-driven drivers).
+template <class Ch>
+int MatchLastChoice(const Ch* text, ChoiceSet<Ch> choices) {
+  return MatchChoice(text, choices, EqualChoice::Last);
 }
 
 // How SvrSetProperty finds a board's properties in the host's name array.

@@ -127,6 +127,7 @@ HostRun Drive(const Json& script) {
 
 Json Set(const Json& texts) { return {{"call", "SvrSetProperty"}, {"set", texts}}; }
 const Json kGetProperty = {{"call", "SvrGetProperty"}};
+Json HostCall(const std::string& name) { return {{"call", name}}; }
 
 Json Enabled(std::initializer_list<int> indexes, int size) {
   Json e = Json::array();

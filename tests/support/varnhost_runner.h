@@ -40,6 +40,7 @@ Json Script(const std::string& file, const std::vector<Json>& calls, const Json&
 HostRun Drive(const Json& script);  // RunScript, expecting varnhost to run the script to its end
 Json Set(const Json& texts);        // SvrSetProperty of name -> text over the last SvrGetProperty
 extern const Json kGetProperty;
+Json HostCall(const std::string& name);                      // a call without fields, {"call": name}
 Json Enabled(std::initializer_list<int> indexes, int size);  // enable flags: 1 at the indexes, 0 elsewhere
 Json Values(double fill, int size);                          // a value array of one value
 // The information entry points of a board file (SvrDoHelp, SvrEditProperty, SvrEditCustomProperty,

@@ -110,6 +110,16 @@ TEST(Choices, RecognisedAsAWholeWithoutRegardToCase) {
   EXPECT_EQ(MatchChoice(u"1", choices), -1);
 }
 
+TEST(Choices, OfSeveralEqualChoicesTheFirstOrTheLastWins) {
+  const char* const texts[] = {"0 - ON", "1 - OFF", "0 - on", "1 - OFF"};
+  const ChoiceSet<char> choices{texts, 4};
+  EXPECT_EQ(MatchChoice("0 - ON", choices), 0);
+  EXPECT_EQ(MatchLastChoice("0 - ON", choices), 2);
+  EXPECT_EQ(MatchLastChoice("1 - off", choices), 3);
+  EXPECT_EQ(MatchLastChoice("2 - IC", choices), -1);
+  EXPECT_EQ(MatchLastChoice("0 - ON", ChoiceSet<char>{texts, 0}), -1);
+}
+
 TEST(FindProperties, FixedPositionsAgainstRunningCursor) {
   const char16_t* names[] = {u"A", u"B", u"C"};
   BasicCStringArray<char16_t> hostNames, hostValues;

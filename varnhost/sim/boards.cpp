@@ -14,8 +14,10 @@ double AnalogInputs::Input(int channel) const {
   return channel >= 0 && size_t(channel) < volts_.size() ? volts_[size_t(channel)] : 0.0;
 }
 
-void AnalogInputs::Start(double volts, Micros now) {
-  result_ = Code(volts, span_, bits_);
+void AnalogInputs::Start(double volts, Micros now) { Start(volts, span_, now); }
+
+void AnalogInputs::Start(double volts, Span span, Micros now) {
+  result_ = Code(volts, span, bits_);
   doneAt_ = now + conversionTime_;
 }
 
@@ -101,9 +103,16 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
+uint8_t ByteInput(const Inputs& inputs, const std::string& board, const std::string& name) {
+  const double v = inputs.at(name);
+  if (!(v >= 0 && v <= 255) || std::floor(v) != v)
+    throw BoardError(board + " input \"" + name + "\" stands for eight pins: a whole number from 0 to 255");
+  return uint8_t(v);
+}
+
 const std::vector<BoardType>& BoardTypes() {
   static const std::vector<BoardType> types = {TavrelBoardType(), WexlorBoardType(), UlvestBoardType(),
-                                               OrbiskBoardType()};
+                                               OrbiskBoardType(), JostraBoardType(), RindavoBoardType()};
   return types;
 }
 

@@ -15,6 +15,8 @@ BoardType TavrelBoardType();
 BoardType UlvestBoardType();
 BoardType OrbiskBoardType();
 BoardType WexlorBoardType();
+BoardType JostraBoardType();
+BoardType RindavoBoardType();
 
 struct Span {
   double low, high;
@@ -28,6 +30,7 @@ class AnalogInputs {
   AnalogInputs(const Inputs& inputs, int count, Span span, Micros conversionTime = 15, int bits = 12);
   double Input(int channel) const;
   void Start(double volts, Micros now);
+  void Start(double volts, Span span, Micros now);  // a converter whose span is set per input
   bool Busy(Micros now) const { return now < doneAt_; }
   uint32_t Result() const { return result_; }
   static uint32_t Code(double volts, Span span, int bits = 12);
@@ -69,5 +72,8 @@ void AddClockDefaults(Inputs& defaults);  // 1000, 250 and 40 Hz
 std::array<double, 3> Clocks(const Inputs& inputs);
 
 std::string Hex(uint32_t value);
+
+// An input that stands for eight pins: a whole number 0 to 255, else a BoardError naming it.
+uint8_t ByteInput(const Inputs& inputs, const std::string& board, const std::string& name);
 
 }  // namespace varnhost::sim
