@@ -21,7 +21,9 @@ function(_varn_driver_target target file board)
   target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}")
   target_compile_definitions(${target} PRIVATE VARN_FLAVOUR=VARN_FLAVOUR_${T_FLAVOUR}
                              "VARN_PORT_BACKEND=varn::ports::${T_PORTS}")
-  target_compile_options(${target} PRIVATE ${VARN_WARNINGS})
+  # Port numbers are a signed base address plus an offset; a stored base near the top of the range
+  # wraps (the port layer keeps the low 16 bits) instead of overflowing.
+  target_compile_options(${target} PRIVATE ${VARN_WARNINGS} -fwrapv)
   if(T_FLAVOUR STREQUAL "CONFIGURATION")
     target_compile_options(${target} PRIVATE -fexec-charset=GBK)
   endif()

@@ -170,6 +170,15 @@ TEST(Tavrel, SetPropertyWritesThe8255ControlWordAtTheNewBase) {
   EXPECT_EQ(PortEvents(none.Call(0)), Json({Out(8, 0x10B, 0x80)}));
 }
 
+TEST(Tavrel, ABaseNearTheTopOfItsRangeWrapsIntoThePortSpace) {
+  // A stored base of 0x7FFFFFFF: base + 11 wraps instead of overflowing; the port is its low 16 bits.
+  std::vector<int32_t> stored = {0, 0x7FFFFFFF, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0};
+  const HostRun run = Drive(
+      Script("TavrelE.drv", {{{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}}},
+             {{"archive", WordsHex(stored)}}));
+  EXPECT_EQ(PortEvents(run.Call(0)), Json({Out(8, 0x000A, 0x80)}));
+}
+
 TEST_P(TavrelBuilds, ChannelTableFollowsInputModeAndDirections) {
   const HostRun run =
       Drive(Script(File(), {{{"call", "SvrGetChannel"}},
