@@ -59,8 +59,41 @@ inline double Reduce(const SampleBuffer& buffer, int32_t reduceMode) {
   return reduceMode == 0 ? PlainMean(buffer) : TrimmedMean(buffer);
 }
 
+// One analog input's value of a pass: repeatCount conversions, each giving its sample to the sample
+// buffer, reduced as reduceMode says. With a repeat count of 0 or less convert is never called and
+// the reduction of no sample is given.
+template <class Convert>
+double ConvertAndReduce(int32_t repeatCount, int32_t reduceMode, Convert convert) {
+  SampleBuffer samples;
+  for (int32_t n = 0; n < repeatCount; ++n) samples.Append(convert());
+  return Reduce(samples, reduceMode);
+}
+
 // Raw converter count to volts over a span from low to high: low + (high - low) * count / 4096.
 inline double CountToVolts(double low, double high, double count) { return low + (high - low) * count / 4096.0; }
+
+// Inputs whose range choice halves a span of ±5 V at each step (whatever the choice's text says)
+// and whose gain choice divides by 2^gainCode: H = 5 / 2^rangeCode, L = -H,
+// volts = (L + (H - L) * count / 4096) / 2^gainCode.
+class HalvingRange {
+ public:
+  HalvingRange(int32_t rangeCode, int32_t gainCode)
+      : half_(5.0 / std::pow(2.0, rangeCode)), gain_(std::pow(2.0, gainCode)) {}
+  double Volts(double count) const { return CountToVolts(-half_, half_, count) / gain_; }
+
+ private:
+  double half_, gain_;
+};
+
+// Volts to a 12-bit D/A code over a span from low to high: the value clamped into the span, then
+// trunc((v - low) / (high - low) * 4096). Full scale would give 4096, which the 12 bits a converter
+// takes turn into 0, the smallest output for the largest request: the top code is 4095.
+inline uint32_t DaCode(double value, double low, double high) {
+  if (!(value > low)) value = low;  // NaN too
+  if (value > high) value = high;
+  const auto code = static_cast<uint32_t>((value - low) / (high - low) * 4096);
+  return code > 4095 ? 4095 : code;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Bits.

@@ -31,8 +31,8 @@ size_t Count(const std::string& text, const std::string& what) {
 TEST(Jostra, PassReadsTheEightPortsThenSpreadsTheirBits) {
   const Json reads = {{{"port", 352 + 2}, {"values", {0x81}}}, {{"port", 352 + 5}, {"values", {0x3C, 0x00}}}};
   const HostRun run =
-      MustRun(DriverScript("JostraE.drv", {HostCall("SvrInitDevRun"), kCollect, kCollect, SetBase("400"), kCollect},
-                           {{"bus", {{"reads", reads}}}, {"values", Bits({0, 0, 0, 0, 0, 0, 0, 0}, 70, -3.0)}}));
+      Drive(Script("JostraE.drv", {HostCall("SvrInitDevRun"), kCollect, kCollect, SetBase("400"), kCollect},
+                   {{"bus", {{"reads", reads}}}, {"values", Bits({0, 0, 0, 0, 0, 0, 0, 0}, 70, -3.0)}}));
   EXPECT_EQ(PortEvents(run.Call(0)), Json::array()) << "the run start programs nothing";
   const Json& pass = run.Call(1);
   EXPECT_EQ(pass["result"], 0);
@@ -49,9 +49,8 @@ TEST(Jostra, PassReadsTheEightPortsThenSpreadsTheirBits) {
 }
 
 TEST(Jostra, PortNumbersWrapAtSixteenBits) {
-  const HostRun run =
-      MustRun(DriverScript("JostraE.drv", {SetBase("65533"), kCollect, SetBase("99999999999"), kCollect},
-                           {{"bus", {{"reads", {{{"port", 1}, {"values", {0x02}}}}}}}}));
+  const HostRun run = Drive(Script("JostraE.drv", {SetBase("65533"), kCollect, SetBase("99999999999"), kCollect},
+                                   {{"bus", {{"reads", {{{"port", 1}, {"values", {0x02}}}}}}}}));
   Json io = Json::array();
   for (int port : {65533, 65534, 65535, 0, 1, 2, 3, 4}) io.push_back(In(8, port, port == 1 ? 0x02 : 0xFF));
   EXPECT_EQ(PortEvents(run.Call(1)), io);
@@ -63,14 +62,14 @@ TEST(Jostra, PortNumbersWrapAtSixteenBits) {
 }
 
 TEST(Jostra, ConfigurationBuildReadsAllOnesFromItsStub) {
-  const HostRun run = MustRun(DriverScript("Jostra.dll", {HostCall("SvrInitDevRun"), kCollect},
-                                           {{"bus", {{"board", "jostra"}}}, {"values", 64}}));
+  const HostRun run = Drive(
+      Script("Jostra.dll", {HostCall("SvrInitDevRun"), kCollect}, {{"bus", {{"board", "jostra"}}}, {"values", 64}}));
   EXPECT_EQ(PortEvents(run.Call(1)), Json::array());
   EXPECT_EQ(run.Call(1)["values"], Json(std::vector<double>(64, 1.0)));
 }
 
 TEST(Jostra, ArmBuildReadsTheBoardThroughMemory) {
-  const HostRun run = MustRun(DriverScript(
+  const HostRun run = Drive(Script(
       "JostraE_ARMV4.drv", {HostCall("SvrInitDevSet"), kCollect, SetBase("800"), kCollect},
       {{"bus", {{"board", "jostra"}, {"inputs", {{"port3", 0x81}}}, {"reads", {{{"port", 803}, {"values", {0x7E}}}}}}},
        {"values", 64}}));
@@ -87,7 +86,7 @@ TEST(Jostra, ArmBuildReadsTheBoardThroughMemory) {
 }
 
 TEST(Jostra, ArmBuildReportsNegativePortsNamingTheCoreAndGoesOn) {
-  const HostRun run = MustRun(DriverScript("JostraE_ARMV4.drv", {SetBase("-3"), kCollect}, {{"values", 64}}));
+  const HostRun run = Drive(Script("JostraE_ARMV4.drv", {SetBase("-3"), kCollect}, {{"values", 64}}));
   EXPECT_EQ(Count(run.err, "varn driver: assertion failed in devserver"), 3u) << run.err;
   EXPECT_EQ(Count(run.err, "port number below 0"), 3u) << run.err;
   Json io = Json::array();
@@ -96,7 +95,7 @@ TEST(Jostra, ArmBuildReportsNegativePortsNamingTheCoreAndGoesOn) {
   EXPECT_EQ(run.Call(1)["values"], Json(std::vector<double>(64, 1.0)));
   // The other builds do not check.
   for (const char* file : {"JostraE.drv", "Jostra.dll"}) {
-    const HostRun quiet = MustRun(DriverScript(file, {SetBase("-3"), kCollect}));
+    const HostRun quiet = Drive(Script(file, {SetBase("-3"), kCollect}));
     EXPECT_EQ(quiet.err, "") << file;
   }
 }

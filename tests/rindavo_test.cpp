@@ -19,7 +19,6 @@ std::string Archive(int samples, int reduce = 0, int mode = 0, int range = 0, in
   return WordsHex({B, samples, reduce, mode, range, jp7, da});
 }
 
-Json Values(double fill, size_t size = 60) { return Json(std::vector<double>(size, fill)); }
 const Json kCollect = HostCall("SvrCollectDevData");
 Json Write(const std::string& command) { return {{"call", "SvrDevIOCtrl"}, {"command", command}}; }
 
@@ -54,8 +53,8 @@ TEST(Rindavo, RunStartProgramsTheCountersAndARangeCodePerInput) {
   const Case cases[] = {{0, 0, 0, 16, 0}, {0, 1, 0, 16, 0}, {1, 2, 0, 8, 1},  {0, 4, 0, 16, 3},
                         {1, 0, 1, 8, 0},  {0, 2, 1, 16, 2}, {0, 4, 1, 16, 3}, {2, 3, 1, 16, 3}};
   for (const Case& c : cases) {
-    const HostRun run = MustRun(DriverScript("RindavoE.drv", {HostCall("SvrInitDevRun")},
-                                             {{"archive", Archive(10, 0, c.mode, c.range, c.jp7)}}));
+    const HostRun run = Drive(
+        Script("RindavoE.drv", {HostCall("SvrInitDevRun")}, {{"archive", Archive(10, 0, c.mode, c.range, c.jp7)}}));
     Json io = {Out(8, B + 15, 0x34), Out(8, B + 12, 0xFF), Out(8, B + 12, 0xFF),
                Out(8, B + 15, 0x74), Out(8, B + 13, 0xFF), Out(8, B + 13, 0xFF),
                Out(8, B + 15, 0xB4), Out(8, B + 14, 0xFF), Out(8, B + 14, 0xFF)};
@@ -66,9 +65,9 @@ TEST(Rindavo, RunStartProgramsTheCountersAndARangeCodePerInput) {
     EXPECT_EQ(run.Call(0)["result"], 1);
   }
   // The zero-stub builds: the ARM build waits 5 ms per input, the configuration build not at all.
-  const HostRun arm = MustRun(DriverScript("RindavoE_ARMV4.drv", {HostCall("SvrInitDevRun")}));
+  const HostRun arm = Drive(Script("RindavoE_ARMV4.drv", {HostCall("SvrInitDevRun")}));
   EXPECT_EQ(PortEvents(arm.Call(0)), Json(std::vector<Json>(16, Sleep(5))));
-  const HostRun configuration = MustRun(DriverScript("Rindavo.dll", {HostCall("SvrInitDevRun")}));
+  const HostRun configuration = Drive(Script("Rindavo.dll", {HostCall("SvrInitDevRun")}));
   EXPECT_EQ(PortEvents(configuration.Call(0)), Json::array());
 }
 
@@ -81,8 +80,8 @@ TEST(Rindavo, RuntimePassConvertsEachInputAndScalesItToTheEffectiveRange) {
                       {{"port", kAdLow}, {"values", {0x5A}}},
                       {{"port", kAdHigh}, {"values", highs}}};
   const HostRun run =
-      MustRun(DriverScript("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect},
-                           {{"archive", Archive(2, 0, 1, 0, 1)}, {"bus", {{"reads", reads}}}, {"values", Values(-7)}}));
+      Drive(Script("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect},
+                   {{"archive", Archive(2, 0, 1, 0, 1)}, {"bus", {{"reads", reads}}}, {"values", Values(-7, 60)}}));
   const Json& pass = run.Call(1);
   EXPECT_EQ(pass["result"], 0);
   Json io = Json::array();
@@ -93,7 +92,7 @@ TEST(Rindavo, RuntimePassConvertsEachInputAndScalesItToTheEffectiveRange) {
     Sample(io, k, {0x00}, 0x5A, 10 * k + 2);
   }
   EXPECT_EQ(PortEvents(pass), io);
-  Json values = Values(-7);
+  Json values = Values(-7, 60);
   values[0] = 1.0;  // set before every pass
   for (int k = 0; k < 8; ++k) values[size_t(36 + k)] = Volts(10, (16 * (10 * k + 1) + 16 * (10 * k + 2) + 10) / 2);
   EXPECT_EQ(pass["values"], values) << "only AD00 to AD07 and slot 0";
@@ -104,8 +103,8 @@ TEST(Rindavo, RuntimePassConvertsEachInputAndScalesItToTheEffectiveRange) {
 TEST(Rindavo, OnePassPollsTheEndOfConversionAtMostAHundredTimes) {
   // A converter that never finishes: the first sample spends the whole budget, the others read
   // right after their 1 ms.
-  HostRun run = MustRun(DriverScript("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect, kCollect},
-                                     {{"bus", {{"reads", {{{"port", kStatus}, {"values", {0x80}}}}}}}}));
+  HostRun run = Drive(Script("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect, kCollect},
+                             {{"bus", {{"reads", {{{"port", kStatus}, {"values", {0x80}}}}}}}}));
   Json io = Json::array();
   Sample(io, 0, std::vector<int>(100, 0x80), 0xFF, 0xFF);  // the 100th poll waits, then gives up
   const Json first = PortEvents(run.Call(1));
@@ -117,8 +116,8 @@ TEST(Rindavo, OnePassPollsTheEndOfConversionAtMostAHundredTimes) {
   }
   // A converter that is always done: every sample counts against the budget, so only the first
   // 100 of the 160 samples read the status.
-  run = MustRun(DriverScript("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect},
-                             {{"bus", {{"reads", {{{"port", kStatus}, {"values", {0x00}}}}}}}}));
+  run = Drive(Script("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect},
+                     {{"bus", {{"reads", {{{"port", kStatus}, {"values", {0x00}}}}}}}}));
   EXPECT_EQ(CountEvents(run.Call(1), In(8, kStatus, 0)), 100u);
   EXPECT_EQ(CountEvents(run.Call(1), Sleep(1)), 160u);
   Json tail = Json::array();
@@ -148,8 +147,8 @@ TEST(Rindavo, TailMeanDropsTheFirstThirdAndCentralMeanBothOuterThirds) {
     const Json reads = {{{"port", kStatus}, {"values", {0}}},
                         {{"port", kAdLow}, {"values", {0x3F}}},
                         {{"port", kAdHigh}, {"values", c.highs}}};
-    const HostRun run = MustRun(DriverScript("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect},
-                                             {{"archive", Archive(n, c.reduce)}, {"bus", {{"reads", reads}}}}));
+    const HostRun run = Drive(Script("RindavoE.drv", {HostCall("SvrInitDevSet"), kCollect},
+                                     {{"archive", Archive(n, c.reduce)}, {"bus", {{"reads", reads}}}}));
     EXPECT_EQ(run.Call(1)["values"][36], Volts(5, c.result)) << n << " samples, reduction " << c.reduce;
   }
 }
@@ -160,9 +159,9 @@ TEST(Rindavo, NoSampleCountOrAnImpossibleOneLeavesTheInputsAsTheyWere) {
                                                                             {"Rindavo.dll", 0},
                                                                             {"RindavoE_ARMV4.drv", INT32_MAX},
                                                                             {"RindavoE_ARMV4.drv", 1 << 30}}) {
-    const HostRun run = MustRun(DriverScript(file, {HostCall("SvrInitDevSet"), kCollect},
-                                             {{"archive", Archive(count)}, {"values", Values(-7)}}));
-    Json values = Values(-7);
+    const HostRun run = Drive(
+        Script(file, {HostCall("SvrInitDevSet"), kCollect}, {{"archive", Archive(count)}, {"values", Values(-7, 60)}}));
+    Json values = Values(-7, 60);
     values[0] = 1.0;
     if (std::string(file) == "Rindavo.dll")  // its digital inputs and counters are still read
       for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 33, 34, 35}) values[size_t(i)] = 0.0;
@@ -173,9 +172,9 @@ TEST(Rindavo, NoSampleCountOrAnImpossibleOneLeavesTheInputsAsTheyWere) {
 
 TEST(Rindavo, InputModesOtherThanDifferentialConvertSixteenInputs) {
   for (const auto& [mode, inputs] : std::vector<std::pair<int, int>>{{0, 16}, {1, 8}, {2, 16}, {-1, 16}, {32, 16}}) {
-    const HostRun run = MustRun(DriverScript("RindavoE_ARMV4.drv", {HostCall("SvrInitDevSet"), kCollect},
-                                             {{"archive", Archive(1, 0, mode, 2, 1)}, {"values", Values(-7)}}));
-    Json values = Values(-7);
+    const HostRun run = Drive(Script("RindavoE_ARMV4.drv", {HostCall("SvrInitDevSet"), kCollect},
+                                     {{"archive", Archive(1, 0, mode, 2, 1)}, {"values", Values(-7, 60)}}));
+    Json values = Values(-7, 60);
     values[0] = 1.0;
     for (int k = 0; k < inputs; ++k) values[size_t(36 + k)] = -2.5;  // zero counts at ±2.5 V
     EXPECT_EQ(run.Call(1)["values"], values) << "mode " << mode;
@@ -186,16 +185,16 @@ TEST(Rindavo, InputModesOtherThanDifferentialConvertSixteenInputs) {
 TEST(Rindavo, ConfigurationPassReadsDigitalInputsInputsAndEnabledCountersWithItsOwnWaits) {
   Json enabled = Json(std::vector<int>(60, 0));
   enabled[34] = 1;  // counter 1 only
-  const HostRun run = MustRun(
-      DriverScript("Rindavo.dll", {HostCall("SvrInitDevSet"), {{"call", "SvrCollectDevData"}, {"enabled", enabled}}},
-                   {{"archive", Archive(2)}, {"values", Values(-7)}}));
+  const HostRun run =
+      Drive(Script("Rindavo.dll", {HostCall("SvrInitDevSet"), {{"call", "SvrCollectDevData"}, {"enabled", enabled}}},
+                   {{"archive", Archive(2)}, {"values", Values(-7, 60)}}));
   Json io = Json::array();
   for (int s = 0; s < 32; ++s) {
     io.push_back(Sleep(2));
     io.push_back(Sleep(5));
   }
   EXPECT_EQ(PortEvents(run.Call(1)), io) << "2 ms after the multiplexer, 5 ms after the start; never busy";
-  Json values = Values(-7);
+  Json values = Values(-7, 60);
   for (int i = 0; i < 16; ++i) values[size_t(i)] = 0.0;
   for (int k = 0; k < 16; ++k) values[size_t(36 + k)] = -5.0;
   values[34] = 0.0;
@@ -204,8 +203,8 @@ TEST(Rindavo, ConfigurationPassReadsDigitalInputsInputsAndEnabledCountersWithIts
 
 TEST(Rindavo, RuntimePassesWriteNoDigitalInputOrCounter) {
   for (const char* file : {"RindavoE.drv", "RindavoE_ARMV4.drv"}) {
-    const HostRun run = MustRun(DriverScript(file, {HostCall("SvrInitDevSet"), kCollect},
-                                             {{"archive", Archive(1, 0, 1)}, {"values", Values(-7, 44)}}));
+    const HostRun run = Drive(Script(file, {HostCall("SvrInitDevSet"), kCollect},
+                                     {{"archive", Archive(1, 0, 1)}, {"values", Values(-7, 44)}}));
     const Json& values = run.Call(1)["values"];
     EXPECT_EQ(values[0], 1.0) << file;
     for (int i = 1; i < 36; ++i) EXPECT_EQ(values[size_t(i)], -7.0) << file << " slot " << i;
@@ -218,10 +217,10 @@ TEST(Rindavo, DigitalWritesSendTheByteOfTheOutputRebuiltFromTheHostsValues) {
   values[24] = -1.0;  // DO08
   values[31] = 0.9;   // DO15: off
   const HostRun run =
-      MustRun(DriverScript("RindavoE.drv",
-                           {HostCall("SvrInitDevSet"), Write("VARN_WRITE(20=1)"), Write("VARN_WRITE(31=0.4)"),
-                            Write("varn_write(23=-1.5)"), Write("VARN_WRITE(20=0.99)"), Write("VARN_WRITE(24=0)")},
-                           {{"values", values}}));
+      Drive(Script("RindavoE.drv",
+                   {HostCall("SvrInitDevSet"), Write("VARN_WRITE(20=1)"), Write("VARN_WRITE(31=0.4)"),
+                    Write("varn_write(23=-1.5)"), Write("VARN_WRITE(20=0.99)"), Write("VARN_WRITE(24=0)")},
+                   {{"values", values}}));
   EXPECT_EQ(PortEvents(run.Call(1)), Json({Out(8, B + 3, 0x12)}));
   EXPECT_EQ(run.Call(1)["values"][20], 1.0) << "the writer keeps the outputs' state in the host's array";
   EXPECT_EQ(run.Call(1)["values"][0], 1.0);
@@ -243,9 +242,9 @@ TEST(Rindavo, AnalogWriteScalesToTwelveBitsWithinItsRange) {
                         {0, "0", 0},      {0, "-1", 0},      {0, "-1e300", 0},  {0, "0.001", 0},
                         {1, "5.0", 2048}, {1, "9.99", 4091}, {1, "10.0", 4095}, {1, "-3", 0}};
   for (const Case& c : cases) {
-    const HostRun run = MustRun(
-        DriverScript("RindavoE.drv", {HostCall("SvrInitDevSet"), Write(std::string("VARN_WRITE(32=") + c.value + ")")},
-                     {{"archive", Archive(10, 0, 0, 0, 0, c.range)}, {"values", Values(-7)}}));
+    const HostRun run =
+        Drive(Script("RindavoE.drv", {HostCall("SvrInitDevSet"), Write(std::string("VARN_WRITE(32=") + c.value + ")")},
+                     {{"archive", Archive(10, 0, 0, 0, 0, c.range)}, {"values", Values(-7, 60)}}));
     EXPECT_EQ(PortEvents(run.Call(1)), Json({Out(8, B + 4, (c.code * 16) & 0xFF), Out(8, B + 5, c.code / 16)}))
         << "range " << c.range << " value " << c.value;
     EXPECT_EQ(run.Call(1)["values"][32], -7.0) << "the D/A writer does not store the value";
@@ -253,12 +252,12 @@ TEST(Rindavo, AnalogWriteScalesToTwelveBitsWithinItsRange) {
 }
 
 TEST(Rindavo, WritesOutsideTheOutputsChangeNothing) {
-  const HostRun run = MustRun(DriverScript(
+  const HostRun run = Drive(Script(
       "RindavoE.drv",
       {HostCall("SvrInitDevSet"), Write("VARN_WRITE(33=5)"), Write("VARN_WRITE(40=1)"), Write("VARN_WRITE(15=1)"),
        Write("VARN_WRITE(52=1)"), Write("VARN_WRITE(-1=1)"), Write("hello"), Write("VARN_WRITE(20=inf)")},
-      {{"values", Values(-7)}}));
-  Json values = Values(-7);
+      {{"values", Values(-7, 60)}}));
+  Json values = Values(-7, 60);
   values[0] = 1.0;  // set before every command, a malformed one too
   for (size_t i = 1; i < 8; ++i) {
     EXPECT_EQ(run.Call(i)["result"], 0);
@@ -271,8 +270,8 @@ TEST(Rindavo, SimulatedBoardAppliesTheRangeCodesAndTakesItsTimeToConvert) {
   const Json bus = {{"board", "rindavo"},
                     {"inputs", {{"jp7", 10}, {"ad0", 1.25}, {"ad1", -2.0}, {"ad15", 9.0}, {"conversion_us", 2500}}}};
   // JP7 ten-volt position, range 2: code 2 on every input, ±2.5 V.
-  const HostRun run = MustRun(DriverScript("RindavoE.drv", {HostCall("SvrInitDevRun"), kCollect},
-                                           {{"archive", Archive(1, 0, 0, 2, 1)}, {"bus", bus}}));
+  const HostRun run = Drive(Script("RindavoE.drv", {HostCall("SvrInitDevRun"), kCollect},
+                                   {{"archive", Archive(1, 0, 0, 2, 1)}, {"bus", bus}}));
   const Json& pass = run.Call(1);
   EXPECT_EQ(pass["values"][36], 1.25);
   EXPECT_EQ(pass["values"][37], Volts(2.5, 410));

@@ -32,8 +32,6 @@ Tables TablesOf(const std::string& file) {
           {0, 0, 1, 1, 1, 1, 1}};
 }
 
-const Json kGetProperty = HostCall("SvrGetProperty");
-Json Set(const Json& texts) { return {{"call", "SvrSetProperty"}, {"set", texts}}; }
 Json SetFirst(const std::string& text) {
   return {{"call", "SvrSetProperty"}, {"names", {kBaseName}}, {"values_text", {text}}};
 }
@@ -51,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Shipped, CoreBuilds, ::testing::ValuesIn(kFiles));
 TEST_P(CoreBuilds, FreshArchiveGetsTheDefaultsAndASetLeavesExactlyTheSettings) {
   const Tables t = TablesOf(File());
   const size_t n = t.defaults.size();
-  const HostRun run = MustRun(DriverScript(
+  const HostRun run = Drive(Script(
       File(), {kGetProperty, Set(Json::object()), HostCall("SvrExitDevRun"), HostCall("SvrInitDevSet"), kGetProperty}));
   const Json& first = run.Call(0);
   EXPECT_EQ(first["result"], 1);
@@ -83,7 +81,7 @@ TEST_P(CoreBuilds, StoredBytesLoadAsTheyAreAndShortOnesLeaveZeros) {
   // defaults; bytes beyond 4N are not read and go at the next set.
   for (const std::string& tail : {std::string(), std::string("deadbeef")}) {
     const HostRun run =
-        MustRun(DriverScript(File(), {kGetProperty, Set(Json::object())}, {{"archive", WordsHex(stored) + tail}}));
+        Drive(Script(File(), {kGetProperty, Set(Json::object())}, {{"archive", WordsHex(stored) + tail}}));
     EXPECT_EQ(run.Call(0)["values_text"], shown);
     EXPECT_EQ(run.Call(0)["archive_size"], 4 * n + tail.size() / 2);
     EXPECT_EQ(run.Call(1)["archive_size"], 4 * n);
@@ -92,7 +90,7 @@ TEST_P(CoreBuilds, StoredBytesLoadAsTheyAreAndShortOnesLeaveZeros) {
   // One word (Rindavo: N = 7) or two bytes (Jostra): what the bytes cannot supply is 0, not its
   // default; a set then leaves exactly 4N bytes.
   const std::string shortArchive = IsRindavo(File()) ? WordsHex({0x2A0}) : "6001";
-  const HostRun run = MustRun(DriverScript(File(), {kGetProperty, Set(Json::object())}, {{"archive", shortArchive}}));
+  const HostRun run = Drive(Script(File(), {kGetProperty, Set(Json::object())}, {{"archive", shortArchive}}));
   std::vector<int32_t> loaded(n, 0);
   if (IsRindavo(File())) loaded[0] = 0x2A0;
   Json zeros = IsRindavo(File()) ? Json({"672", "0", "0 - 平均值处理", "单端输入", "0 - ±10V", "0   5V", "0 - 5V"})
@@ -123,54 +121,31 @@ TEST_P(CoreBuilds, TypedNumbersReadAsDecimalAndAlwaysRewriteTheArchive) {
   };
   const size_t n = TablesOf(File()).defaults.size();
   for (const Case& c : cases) {
-    const HostRun run = MustRun(DriverScript(File(), {SetFirst("500"), SetFirst(c.text), kGetProperty}));
+    const HostRun run = Drive(Script(File(), {SetFirst("500"), SetFirst(c.text), kGetProperty}));
     EXPECT_EQ(run.Call(1)["archive_size"], 4 * n) << c.text;
     EXPECT_EQ(ArchiveWords(run.Call(1))[0], c.stored) << "'" << c.text << "'";
     EXPECT_EQ(run.Call(2)["values_text"][0], std::to_string(c.stored)) << "'" << c.text << "'";
   }
   // Fixed positions: a name is looked for only at its own position; case does not matter.
-  const HostRun run = MustRun(DriverScript(
-      File(), {{{"call", "SvrSetProperty"}, {"names", {"other", kBaseName}}, {"values_text", {"1", "2"}}},
-               {{"call", "SvrSetProperty"}, {"names", {"设备io基地址(十进制)"}}, {"values_text", {"7"}}}}));
+  const HostRun run = Drive(
+      Script(File(), {{{"call", "SvrSetProperty"}, {"names", {"other", kBaseName}}, {"values_text", {"1", "2"}}},
+                      {{"call", "SvrSetProperty"}, {"names", {"设备io基地址(十进制)"}}, {"values_text", {"7"}}}}));
   EXPECT_EQ(ArchiveWords(run.Call(0)), TablesOf(File()).defaults);
   EXPECT_EQ(ArchiveWords(run.Call(1))[0], 7);
 }
 
-TEST_P(CoreBuilds, InformationEntryPoints) {
-  const bool rindavo = IsRindavo(File()), configuration = IsConfiguration(File());
-  const std::string word = rindavo ? "Rindavo" : "Jostra";
-  const HostRun run = MustRun(DriverScript(
-      File(), {HostCall("SvrDoHelp"),
-               HostCall("SvrEditProperty"),
-               HostCall("SvrEditCustomProperty"),
-               {{"call", "SvrGetDevInfo"}, {"index", 0}},
-               {{"call", "SvrGetDevInfo"}, {"index", 1}},
-               {{"call", "SvrGetDevInfo"}, {"index", 2}, {"file_in", "f"}, {"name_in", "n"}, {"first_in", 5}},
-               HostCall("SvrExitDevRun")}));
-  EXPECT_EQ(run.Call(0)["topic"], word);
-  EXPECT_EQ(run.Call(0)["context"], rindavo ? 0x8F2CE056u : 0x8F3B0AE5u);
-  EXPECT_EQ(run.Call(1)["flag"], 1);
-  EXPECT_EQ(run.Call(2)["result"], 1);
-  for (size_t i = 3; i < 6; ++i) {
-    EXPECT_EQ(run.Call(i)["result"], configuration ? 1 : 0);
-    EXPECT_EQ(run.Call(i)["name"], configuration ? word : i == 5 ? "n" : "");
-    EXPECT_EQ(run.Call(i)["first"], configuration ? 0 : i == 5 ? 5 : 0);
-    EXPECT_EQ(run.Call(i)["second"], configuration ? 2 : 0);
-  }
-  EXPECT_EQ(run.Call(3)["file"], configuration ? word + "U.drv" : "");
-  EXPECT_EQ(run.Call(4)["file"], configuration ? word + "E.drv" : "");
-  EXPECT_EQ(run.Call(5)["file"], "f");
-  for (size_t i = 0; i < 7; ++i) EXPECT_FALSE(run.Call(i)["settings"]) << "call " << i << " touches no settings";
-  EXPECT_EQ(run.Call(6)["result"], 1);
+TEST_P(CoreBuilds, InformationEntryPointsAndTheSettingsLifecycle) {
+  const std::string word = IsRindavo(File()) ? "Rindavo" : "Jostra";
+  ExpectInformationAndLifecycle(
+      File(), {word, IsRindavo(File()) ? 0x8F2CE056u : 0x8F3B0AE5u, word, word + "U.drv", word + "E.drv"});
 }
 
 TEST_P(CoreBuilds, WriteCommandsReturnZeroWhateverTheyAre) {
-  const HostRun run =
-      MustRun(DriverScript(File(),
-                           {Write("VARN_WRITE(0=1)"), Write("varn_write(8=1)tail"), Write("VARN_WRITE 3=1"),
-                            Write("VARN_WRITE(3=1"), Write("SET(3=1)"), Write(" VARN_WRITE(3=1)"),
-                            Write("VARN_WRITE(x=1)"), Write("VARN_WRITE(3=nan)"), Write("VARN_WRITE(-4=1)")},
-                           {{"values", 60}}));
+  const HostRun run = Drive(Script(File(),
+                                   {Write("VARN_WRITE(0=1)"), Write("varn_write(8=1)tail"), Write("VARN_WRITE 3=1"),
+                                    Write("VARN_WRITE(3=1"), Write("SET(3=1)"), Write(" VARN_WRITE(3=1)"),
+                                    Write("VARN_WRITE(x=1)"), Write("VARN_WRITE(3=nan)"), Write("VARN_WRITE(-4=1)")},
+                                   {{"values", 60}}));
   EXPECT_TRUE(run.Call(0)["settings"]) << "a write without settings gets them first";
   for (size_t i = 0; i < 9; ++i) {
     EXPECT_EQ(run.Call(i)["result"], 0) << i;
@@ -185,7 +160,7 @@ TEST(TableDrivenCore, ChoicesTakeTheWholeTextAndShowTheSetting) {
   for (const char* file : {"Rindavo.dll", "RindavoE.drv", "RindavoE_ARMV4.drv"}) {
     const std::string range = IsConfiguration(file) ? "JP5跳线方式选择" : "AD输入量程";
     const std::string otherRange = IsConfiguration(file) ? "AD输入量程" : "JP5跳线方式选择";
-    const HostRun run = MustRun(DriverScript(
+    const HostRun run = Drive(Script(
         file,
         {kGetProperty,
          Set({{"AD前处理方式", "1 - 最大最小值处理"},
@@ -215,13 +190,13 @@ TEST(TableDrivenCore, ChoicesTakeTheWholeTextAndShowTheSetting) {
 
 TEST(TableDrivenCore, AChoiceSettingOutsideItsChoicesShowsAsItsNumber) {
   const HostRun run =
-      MustRun(DriverScript("RindavoE.drv", {kGetProperty}, {{"archive", WordsHex({-8, -1, 2, 7, 5, -3, INT32_MIN})}}));
+      Drive(Script("RindavoE.drv", {kGetProperty}, {{"archive", WordsHex({-8, -1, 2, 7, 5, -3, INT32_MIN})}}));
   EXPECT_EQ(run.Call(0)["values_text"], Json({"-8", "-1", "2", "7", "5", "-3", "-2147483648"}));
   EXPECT_EQ(run.Call(0)["kinds"], Json({0, 0, 1, 1, 1, 1, 1}));
 }
 
 TEST(TableDrivenCore, ChannelTablesFromTheGroups) {
-  const HostRun jostra = MustRun(DriverScript("JostraE.drv", {HostCall("SvrGetChannel")}));
+  const HostRun jostra = Drive(Script("JostraE.drv", {HostCall("SvrGetChannel")}));
   Json names = Json::array();
   for (int c = 0; c < 64; ++c) names.push_back((c < 10 ? "DI0" : "DI") + std::to_string(c));
   EXPECT_EQ(jostra.Call(0)["names"], names);
@@ -246,8 +221,8 @@ TEST(TableDrivenCore, ChannelTablesFromTheGroups) {
   // Input mode 1 is differential; any other stored value reads as single-ended.
   for (const auto& [mode, inputs] : std::vector<std::pair<int, int>>{{0, 16}, {1, 8}, {2, 16}, {-1, 16}, {99, 16}}) {
     for (const char* file : {"Rindavo.dll", "RindavoE.drv"}) {
-      const HostRun run = MustRun(
-          DriverScript(file, {HostCall("SvrGetChannel")}, {{"archive", WordsHex({768, 10, 0, mode, 0, 0, 0})}}));
+      const HostRun run =
+          Drive(Script(file, {HostCall("SvrGetChannel")}, {{"archive", WordsHex({768, 10, 0, mode, 0, 0, 0})}}));
       const auto [n, k] = rindavo(inputs);
       EXPECT_EQ(run.Call(0)["names"], n) << file << " mode " << mode;
       EXPECT_EQ(run.Call(0)["kinds"], k) << file << " mode " << mode;

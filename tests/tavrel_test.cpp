@@ -32,9 +32,6 @@ const std::string kInput = "0 - 数字量输入", kOutput = "1 - 数字量输出
 // portBDir, portCHighDir, portCLowDir, repeatCount, daRangeCode.
 const std::vector<int32_t> kDefaultRecord = {0, 0x100, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0};
 
-Json Set(const Json& texts) { return {{"call", "SvrSetProperty"}, {"set", texts}}; }
-const Json kGetProperty = {{"call", "SvrGetProperty"}};
-
 class TavrelBuilds : public ::testing::TestWithParam<const char*> {
  protected:
   std::string File() const { return GetParam(); }
@@ -47,17 +44,17 @@ INSTANTIATE_TEST_SUITE_P(Shipped, TavrelBuilds, ::testing::ValuesIn(kFiles));
 
 TEST_P(TavrelBuilds, PropertiesShowTheFixedDefaultsWithTheirChoices) {
   const HostRun run =
-      MustRun(DriverScript(File(), {kGetProperty,
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型"}},
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "da输出范围"}},
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入量程"}},
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入放大增益"}},
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "AD前处理方式"}},
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "8255端口PC4-7"}},
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "重复采集次数"}, {"list", {"x"}}},
-                                    {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型 "}, {"list", {"y"}}},
-                                    Set({{"重复采集次数", "9"}, {"输入类型", "1 - 双端"}}),
-                                    kGetProperty}));
+      Drive(Script(File(), {kGetProperty,
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "da输出范围"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入量程"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入放大增益"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "AD前处理方式"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "8255端口PC4-7"}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "重复采集次数"}, {"list", {"x"}}},
+                            {{"call", "SvrEnumPropertyValue"}, {"name", "输入类型 "}, {"list", {"y"}}},
+                            Set({{"重复采集次数", "9"}, {"输入类型", "1 - 双端"}}),
+                            kGetProperty}));
   for (size_t at : {size_t(0), size_t(10)}) {
     const Json& p = run.Call(at);
     EXPECT_EQ(p["result"], 1);
@@ -76,7 +73,7 @@ TEST_P(TavrelBuilds, PropertiesShowTheFixedDefaultsWithTheirChoices) {
 }
 
 TEST_P(TavrelBuilds, FreshArchiveGetsTheDefaultsAndASetCutsItToTheRecord) {
-  const HostRun run = MustRun(DriverScript(File(), {kGetProperty, Set(Json::object())}));
+  const HostRun run = Drive(Script(File(), {kGetProperty, Set(Json::object())}));
   const Json& first = run.Call(0);
   EXPECT_TRUE(first["settings"]);
   EXPECT_EQ(first["archive_size"], 16534);
@@ -92,10 +89,10 @@ TEST_P(TavrelBuilds, StoredRecordLoadsInItsOrderAndTheSecondDaRangeWins) {
   // PC high out, PC low in, repeat 7, daRange 1 (12th).
   const std::vector<int32_t> stored = {1, 0x200, 3, 2, 1, 0, 1, 0, 1, 0, 7, 1};
   const HostRun run =
-      MustRun(DriverScript(File(),
-                           {{{"call", "SvrGetChannel"}},
-                            {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}}},
-                           {{"archive", WordsHex(stored)}}));
+      Drive(Script(File(),
+                   {{{"call", "SvrGetChannel"}},
+                    {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}}},
+                   {{"archive", WordsHex(stored)}}));
   const Json& channels = run.Call(0);
   EXPECT_EQ(channels["names"].size(), 39u);
   EXPECT_EQ(channels["names"][7], "输出PA0");
@@ -115,14 +112,13 @@ TEST_P(TavrelBuilds, ShortStoredRecordKeepsTheDefaultsOfWhatItLacks) {
   // Two words: reduceMode 1 and base 0x240. Everything else keeps the board's defaults; a set with
   // no texts rewrites the record as loaded.
   const Json noTexts = {{"call", "SvrSetProperty"}, {"names", Json::array()}, {"values_text", Json::array()}};
-  HostRun run =
-      MustRun(DriverScript(File(), {{{"call", "SvrInitDevSet"}}, noTexts}, {{"archive", WordsHex({1, 0x240})}}));
+  HostRun run = Drive(Script(File(), {{{"call", "SvrInitDevSet"}}, noTexts}, {{"archive", WordsHex({1, 0x240})}}));
   EXPECT_EQ(run.Call(0)["archive_size"], 8);
   std::vector<int32_t> record = ArchiveWords(run.Call(1));
   record.resize(12);  // the rewrite starts behind the 8 bytes read and grows the array by a step
   EXPECT_EQ(record, (std::vector<int32_t>{1, 0x240, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0}));
   EXPECT_EQ(run.Call(1)["archive_size"], 8 + 16534);
-  run = MustRun(DriverScript(File(), {{{"call", "SvrGetChannel"}}, noTexts, noTexts}, {{"archive", "0100"}}));
+  run = Drive(Script(File(), {{{"call", "SvrGetChannel"}}, noTexts, noTexts}, {{"archive", "0100"}}));
   EXPECT_EQ(run.Call(0)["names"].size(), 47u);
   // Two bytes cannot be read as a field; the first rewrite starts at byte 0 and grows the array,
   // the next one cuts it to the record.
@@ -133,7 +129,7 @@ TEST_P(TavrelBuilds, ShortStoredRecordKeepsTheDefaultsOfWhatItLacks) {
 }
 
 TEST_P(TavrelBuilds, SetPropertyReadsTextsAndChoicesWithARunningCursor) {
-  const HostRun run = MustRun(DriverScript(
+  const HostRun run = Drive(Script(
       File(),
       {kGetProperty,
        Set({{"设备IO基地址(16进制)", "2a0"},
@@ -157,7 +153,7 @@ TEST_P(TavrelBuilds, SetPropertyReadsTextsAndChoicesWithARunningCursor) {
 
 TEST(Tavrel, SetPropertyWritesThe8255ControlWordAtTheNewBase) {
   auto word = [](const Json& texts) {
-    const HostRun run = RunScript(DriverScript("TavrelE.drv", {kGetProperty, Set(texts)}));
+    const HostRun run = RunScript(Script("TavrelE.drv", {kGetProperty, Set(texts)}));
     EXPECT_EQ(run.status, 0) << run.err;
     return PortEvents(run.Call(1));
   };
@@ -170,23 +166,19 @@ TEST(Tavrel, SetPropertyWritesThe8255ControlWordAtTheNewBase) {
   EXPECT_EQ(word({{"设备IO基地址(16进制)", "3F0"}, {"8255端口PB", "2 - 数字量输出"}}), Json({Out(8, 0x3FB, 0x99)}))
       << "an unmatched choice leaves its bits as in 0x80";
   const HostRun none =
-      RunScript(DriverScript("TavrelE.drv", {{{"call", "SvrSetProperty"}, {"names", {"x"}}, {"values_text", {"y"}}}}));
+      RunScript(Script("TavrelE.drv", {{{"call", "SvrSetProperty"}, {"names", {"x"}}, {"values_text", {"y"}}}}));
   EXPECT_EQ(PortEvents(none.Call(0)), Json({Out(8, 0x10B, 0x80)}));
 }
 
 TEST_P(TavrelBuilds, ChannelTableFollowsInputModeAndDirections) {
-  const HostRun run = MustRun(
-      DriverScript(File(), {{{"call", "SvrGetChannel"}},
+  const HostRun run =
+      Drive(Script(File(), {{{"call", "SvrGetChannel"}},
                             kGetProperty,
                             Set({{"输入类型", "1 - 双端"}, {"8255端口PB", kOutput}, {"8255端口PC0-3", kOutput}}),
                             {{"call", "SvrGetChannel"}}}));
   Json names = Json::array(), kinds = Json::array();
   auto group = [&](int count, const std::string& format, int first, int kind) {
-    for (int k = 0; k < count; ++k) {
-      names.push_back(format.substr(0, format.find("%d")) + std::to_string(first + k) +
-                      format.substr(format.find("%d") + 2));
-      kinds.push_back(kind);
-    }
+    AddChannels(names, kinds, count, format, first, kind);
   };
   group(3, "脉冲计数%d", 0, 2);
   group(4, "输出DA%d", 0, -2);
@@ -222,18 +214,9 @@ void Conversion(Json& io, int code, int status, int word) {
   for (const Json& e : {In(8, kBase + 2, 255), In(8, kBase + 3, 255), In(16, kBase + 2, word)}) io.push_back(e);
 }
 
-Json Enabled(std::initializer_list<int> indexes, int size = 48) {
-  Json e = Json::array();
-  for (int i = 0; i < size; ++i) e.push_back(0);
-  for (int i : indexes) e[size_t(i)] = 1;
-  return e;
-}
-
-Json Values(double fill, int size = 48) {
-  Json v = Json::array();
-  for (int i = 0; i < size; ++i) v.push_back(fill);
-  return v;
-}
+// The pass tests' host arrays: 48 elements, one more than the longest channel table.
+Json Enabled(std::initializer_list<int> indexes) { return varntest::Enabled(indexes, 48); }
+Json Values(double fill) { return varntest::Values(fill, 48); }
 
 }  // namespace
 
@@ -243,11 +226,11 @@ TEST(Tavrel, PassReadsCountersDigitalPortsAndConvertsEnabledInputs) {
                       {{"port", kBase + 10}, {"values", {0x5F}}},
                       {{"port", kBase + 1}, {"values", {0, 1}}},
                       {{"port", kBase + 2}, {"width", 16}, {"values", {0xF123, 0x0456}}}};
-  const HostRun run = MustRun(DriverScript("TavrelE.drv",
-                                           {kGetProperty,
-                                            Set({{"重复采集次数", "2"}}),
-                                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({1, 7, 14, 27, 32})}}},
-                                           {{"bus", {{"reads", reads}}}, {"values", Values(-7)}}));
+  const HostRun run = Drive(Script("TavrelE.drv",
+                                   {kGetProperty,
+                                    Set({{"重复采集次数", "2"}}),
+                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({1, 7, 14, 27, 32})}}},
+                                   {{"bus", {{"reads", reads}}}, {"values", Values(-7)}}));
   Json io = {Out(8, kBase + 15, 0x40), In(8, kBase + 13, 0x34), In(8, kBase + 13, 0x12),  // counter 1 alone
              In(8, kBase + 8, 0x81),   In(8, kBase + 9, 0xFF),  In(8, kBase + 10, 0x5F),
              In(8, kBase + 10, 0x5F),  Out(8, kBase + 1, 0)};
@@ -268,18 +251,18 @@ TEST(Tavrel, PassReadsCountersDigitalPortsAndConvertsEnabledInputs) {
 TEST(Tavrel, PassUsesTheChosenRangeModeAndReduction) {
   const Json reads = {{{"port", kBase + 1}, {"values", {0}}},
                       {{"port", kBase + 2}, {"width", 16}, {"values", {100, 4000, 300, 200}}}};
-  const HostRun run = MustRun(DriverScript("TavrelE.drv",
-                                           {kGetProperty,
-                                            Set({{"重复采集次数", "4"},
-                                                 {"AD前处理方式", "1 - 最大最小值处理"},
-                                                 {"输入量程", "1 - ±10V"},
-                                                 {"输入类型", "1 - 双端"},
-                                                 {"8255端口PA", kOutput},
-                                                 {"8255端口PB", kOutput},
-                                                 {"8255端口PC0-3", kOutput},
-                                                 {"8255端口PC4-7", kOutput}}),
-                                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({38, 39})}}},
-                                           {{"bus", {{"reads", reads}}}, {"values", Values(0)}}));
+  const HostRun run = Drive(Script("TavrelE.drv",
+                                   {kGetProperty,
+                                    Set({{"重复采集次数", "4"},
+                                         {"AD前处理方式", "1 - 最大最小值处理"},
+                                         {"输入量程", "1 - ±10V"},
+                                         {"输入类型", "1 - 双端"},
+                                         {"8255端口PA", kOutput},
+                                         {"8255端口PB", kOutput},
+                                         {"8255端口PC0-3", kOutput},
+                                         {"8255端口PC4-7", kOutput}}),
+                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({38, 39})}}},
+                                   {{"bus", {{"reads", reads}}}, {"values", Values(0)}}));
   const Json& pass = run.Call(2);
   Json io = {Out(8, kBase + 1, 0)};
   for (int word : {100, 4000, 300, 200}) Conversion(io, 16 + 7, 0, word);  // differential input 7: code 23
@@ -289,11 +272,11 @@ TEST(Tavrel, PassUsesTheChosenRangeModeAndReduction) {
 }
 
 TEST(Tavrel, UnipolarRangeAndNoSampleGiveMidScale) {
-  const HostRun run = MustRun(DriverScript("TavrelE.drv",
-                                           {kGetProperty,
-                                            Set({{"重复采集次数", "0"}, {"输入量程", "2 - 0 ～ 10V"}}),
-                                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({31})}}},
-                                           {{"values", Values(0)}}));
+  const HostRun run = Drive(Script("TavrelE.drv",
+                                   {kGetProperty,
+                                    Set({{"重复采集次数", "0"}, {"输入量程", "2 - 0 ～ 10V"}}),
+                                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({31})}}},
+                                   {{"values", Values(0)}}));
   EXPECT_EQ(PortEvents(run.Call(2)), Json({In(8, kBase + 8, 255), In(8, kBase + 9, 255), In(8, kBase + 10, 255),
                                            In(8, kBase + 10, 255), Out(8, kBase + 1, 0)}));
   EXPECT_EQ(run.Call(2)["values"][31], 5.0);
@@ -301,7 +284,7 @@ TEST(Tavrel, UnipolarRangeAndNoSampleGiveMidScale) {
 
 TEST_P(TavrelBuilds, PassOnAFloatingBusOrAStubReadsAllOnes) {
   const HostRun run =
-      MustRun(DriverScript(File(), {{{"call", "SvrInitDevSet"}}, {{"call", "SvrCollectDevData"}}}, {{"values", 47}}));
+      Drive(Script(File(), {{{"call", "SvrInitDevSet"}}, {{"call", "SvrCollectDevData"}}}, {{"values", 47}}));
   const Json& pass = run.Call(1);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(pass["values"][i], 65535.0);
   for (int i = 3; i < 7; ++i) EXPECT_EQ(pass["values"][i], 0.0);
@@ -316,7 +299,7 @@ TEST_P(TavrelBuilds, PassOnAFloatingBusOrAStubReadsAllOnes) {
 TEST(Tavrel, CountersAreLatchedEachRightBeforeItsReadSoNoneLags) {
   // A simulated 8254: counter 0 counts 1000 pulses a second. With all three latched at once, an
   // unread latch would keep the next pass's latch command from taking effect.
-  const HostRun run = MustRun(DriverScript(
+  const HostRun run = Drive(Script(
       "TavrelE.drv",
       {{{"call", "SvrInitDevSet"}},
        {{"call", "SvrCollectDevData"}, {"enabled", Enabled({0, 1, 2, 31})}},
@@ -338,13 +321,13 @@ TEST(Tavrel, DigitalWritesRebuildEveryOutputGroupFromTheHostsValues) {
   values[23] = 0.0;
   values[26] = -1.0;  // PC3
   values[27] = 1.0;   // PC4: input half, not written
-  const HostRun run = MustRun(DriverScript("TavrelE.drv",
-                                           {kGetProperty,
-                                            Set({{"8255端口PA", kOutput}, {"8255端口PC0-3", kOutput}}),
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=1)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "varn_write(15=1)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=0.9)"}}},
-                                           {{"values", values}}));
+  const HostRun run = Drive(Script("TavrelE.drv",
+                                   {kGetProperty,
+                                    Set({{"8255端口PA", kOutput}, {"8255端口PC0-3", kOutput}}),
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "varn_write(15=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(24=0.9)"}}},
+                                   {{"values", values}}));
   EXPECT_EQ(run.Call(2)["result"], 0);
   EXPECT_EQ(PortEvents(run.Call(2)), Json({Out(8, kBase + 8, 0x81), Out(8, kBase + 10, 0x0A)}));
   EXPECT_EQ(run.Call(2)["values"][24], 1.0);
@@ -367,32 +350,32 @@ TEST(Tavrel, AnalogWritesScaleClampAndStayWithinTwelveBits) {
       {"1 - ±5V", "VARN_WRITE(6=5)", 3, 4095},       {"1 - ±5V", "VARN_WRITE(6=4.998)", 3, 4094},
   };
   for (const Case& c : cases) {
-    const HostRun run = MustRun(DriverScript(
-        "TavrelE.drv",
-        {kGetProperty, Set({{"DA输出范围", c.daRange}}), {{"call", "SvrDevIOCtrl"}, {"command", c.command}}}));
+    const HostRun run = Drive(
+        Script("TavrelE.drv",
+               {kGetProperty, Set({{"DA输出范围", c.daRange}}), {{"call", "SvrDevIOCtrl"}, {"command", c.command}}}));
     EXPECT_EQ(PortEvents(run.Call(2)), Json({Out(8, kBase + 4, c.channel), Out(16, kBase + 6, c.code)}))
         << c.daRange << " " << c.command;
   }
 }
 
 TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
-  const HostRun run = MustRun(DriverScript(File(),
-                                           {{{"call", "SvrInitDevSet"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(1=3.5)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(40=-2)tail"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "SET(2=1)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", " VARN_WRITE(2=1)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(x=1)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=nan)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1e999)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(-1=1)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(42=1)"}},
-                                            {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(5=1)"}}},
-                                           {{"values", 42}}));
+  const HostRun run = Drive(Script(File(),
+                                   {{{"call", "SvrInitDevSet"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(1=3.5)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(40=-2)tail"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "SET(2=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", " VARN_WRITE(2=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(x=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=nan)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(2=1e999)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(-1=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(42=1)"}},
+                                    {{"call", "SvrDevIOCtrl"}, {"command", "VARN_WRITE(5=1)"}}},
+                                   {{"values", 42}}));
   const int expectedResults[] = {1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
   for (size_t i = 0; i < 12; ++i) EXPECT_EQ(run.Call(i)["result"], expectedResults[i]) << i;
-  Json values = Values(0, 42);
+  Json values = varntest::Values(0, 42);
   values[1] = 3.5;
   EXPECT_EQ(run.Call(1)["values"], values);
   values[40] = -2.0;
@@ -404,50 +387,18 @@ TEST_P(TavrelBuilds, WriteCommandStoresOnlyWellFormedWritesInsideTheArray) {
 }
 
 TEST_P(TavrelBuilds, InformationEntryPointsAndTheSettingsLifecycle) {
-  const HostRun run = MustRun(DriverScript(
-      File(),
-      {{{"call", "SvrDoHelp"}},
-       {{"call", "SvrEditProperty"}},
-       {{"call", "SvrEditCustomProperty"}},
-       {{"call", "SvrGetDevInfo"}, {"index", 0}},
-       {{"call", "SvrGetDevInfo"}, {"index", 1}},
-       {{"call", "SvrGetDevInfo"}, {"index", 2}, {"name_in", "n"}, {"file_in", "f"}, {"first_in", 7}, {"second_in", 8}},
-       {{"call", "SvrExitDevRun"}},
-       {{"call", "SvrInitDevSet"}},
-       {{"call", "SvrExitDevRun"}},
-       {{"call", "SvrExitDevRun"}},
-       {{"call", "SvrInitDevRun"}}}));
-  EXPECT_EQ(run.Call(0)["topic"], "Tavrel");
-  EXPECT_EQ(run.Call(0)["context"], 0x8F2D0766u);
-  EXPECT_EQ(run.Call(1)["flag"], 1);
-  EXPECT_EQ(run.Call(2)["result"], 1);
-  const bool configuration = File() == "Tavrel.dll";
-  for (size_t i = 3; i < 6; ++i) {
-    const Json& info = run.Call(i);
-    EXPECT_EQ(info["result"], configuration ? 1 : 0);
-    EXPECT_EQ(info["name"], configuration ? "Tavrel" : i == 5 ? "n" : "");
-    EXPECT_EQ(info["first"], configuration ? 0 : i == 5 ? 7 : 0);
-    EXPECT_EQ(info["second"], configuration ? 2 : i == 5 ? 8 : 0);
-  }
-  EXPECT_EQ(run.Call(3)["file"], configuration ? "TavrelU.drv" : "");
-  EXPECT_EQ(run.Call(4)["file"], configuration ? "TavrelE.drv" : "");
-  EXPECT_EQ(run.Call(5)["file"], "f");
-  for (size_t i = 0; i < 7; ++i) EXPECT_FALSE(run.Call(i)["settings"]) << i;
-  EXPECT_TRUE(run.Call(7)["settings"]);
-  EXPECT_EQ(run.Call(7)["archive_size"], 16534);
-  EXPECT_FALSE(run.Call(8)["settings"]);
-  EXPECT_EQ(run.Call(9)["result"], 1);
-  EXPECT_TRUE(run.Call(10)["settings"]) << "a run started without settings gets them first";
-  EXPECT_EQ(PortEvents(run.Call(10)), Json::array()) << "SvrInitDevRun programs nothing";
+  const HostRun run =
+      ExpectInformationAndLifecycle(File(), {"Tavrel", 0x8F2D0766u, "Tavrel", "TavrelU.drv", "TavrelE.drv"});
+  EXPECT_EQ(PortEvents(run.Call(kInitDevRunCall)), Json::array()) << "SvrInitDevRun programs nothing";
 }
 
 TEST(Tavrel, ArmDebugBuildReportsBadPortsAndShortArchivesAndGoesOn) {
   const HostRun run =
-      MustRun(DriverScript("TavrelE_ARMV4.drv",
-                           {{{"call", "SvrInitDevSet"}},
-                            {{"call", "SvrSetProperty"}, {"names", {"设备IO基地址(16进制)"}}, {"values_text", {"-20"}}},
-                            {{"call", "SvrCollectDevData"}, {"enabled", Enabled({7})}}},
-                           {{"archive", "010000"}}));
+      Drive(Script("TavrelE_ARMV4.drv",
+                   {{{"call", "SvrInitDevSet"}},
+                    {{"call", "SvrSetProperty"}, {"names", {"设备IO基地址(16进制)"}}, {"values_text", {"-20"}}},
+                    {{"call", "SvrCollectDevData"}, {"enabled", Enabled({7})}}},
+                   {{"archive", "010000"}}));
   auto lines = [&](const std::string& text) {
     size_t n = 0;
     for (size_t at = 0; (at = run.err.find(text, at)) != std::string::npos; ++at) ++n;
@@ -458,6 +409,6 @@ TEST(Tavrel, ArmDebugBuildReportsBadPortsAndShortArchivesAndGoesOn) {
   EXPECT_EQ(lines("ownerarchive"), 12u + 1u + 5u) << run.err;
   EXPECT_EQ(lines("port number below 0"), 6u) << run.err;
   EXPECT_EQ(run.Call(2)["values"][7], 1.0) << "the calls go on";
-  const HostRun release = MustRun(DriverScript("TavrelE.drv", {{{"call", "SvrInitDevSet"}}}, {{"archive", "010000"}}));
+  const HostRun release = Drive(Script("TavrelE.drv", {{{"call", "SvrInitDevSet"}}}, {{"archive", "010000"}}));
   EXPECT_EQ(release.err, "");
 }

@@ -214,6 +214,9 @@ TEST(People, ShowAndRunPrintReadableTables) {
   run = RunVarnhost({"run", Dist("TavrelE_ARMV4.drv"), "--board", "tavrel", "--cycles", "1"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("4.997559"), std::string::npos) << "the ARM build reads its stub\n" << run.out;
+  // Real ports only when asked for, and never together with a simulated board.
+  EXPECT_NE(RunVarnhost({"run", Dist("TavrelE.drv")}).status, 0);
+  EXPECT_NE(RunVarnhost({"run", Dist("TavrelE.drv"), "--board", "tavrel", "--hardware"}).status, 0);
   run = RunVarnhost({"run", Dist("TavrelE.drv"), "--board", "tavrel", "--set", "nope=1"});
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("no property \"nope\""), std::string::npos) << run.err;

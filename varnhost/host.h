@@ -62,6 +62,13 @@ class HostDevice {
     return Call("SvrGetDevInfo", [&] { return entry_.GetDevInfo(name, first, second, index, file); });
   }
 
+  // The host is done with the device: a driver that still holds settings gets them released, as
+  // at the end of a run. Nothing of it is reported.
+  void Release() {
+    if (record.settings != nullptr) ExitDevRun();
+    bus_.TakeEvents();
+  }
+
   varn::DeviceRecord record{};
   varn::OwnerArchive archive{0};
   varn::CArray<double> values;

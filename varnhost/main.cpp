@@ -52,7 +52,7 @@ std::string SelfDirectory() {
 int RunArmBuild(int argc, char** argv, const std::string* standardInput) {
   const char* qemu = getenv("VARNHOST_QEMU") ? getenv("VARNHOST_QEMU") : "qemu-arm";
   const char* sysroot = getenv("VARNHOST_ARM_SYSROOT") ? getenv("VARNHOST_ARM_SYSROOT") : "/usr/arm-linux-gnueabi";
-  const std::string arm = SelfDirectory() + "/varnhost_ARMV4";
+  const std::string arm = getenv("VARNHOST_ARM") ? getenv("VARNHOST_ARM") : SelfDirectory() + "/varnhost_ARMV4";
   if (access(arm.c_str(), X_OK) != 0) {
     std::cerr << "varnhost: the ARM build of varnhost is missing (" << arm << ")\n";
     return 2;
@@ -127,7 +127,11 @@ int main(int argc, char** argv) {
   uint32_t base = 0;
   auto* run = app.add_subcommand("run", "configure a driver as a host would, run acquisition cycles, show the values");
   run->add_option("FILE", runFile, "the driver file")->required();
-  run->add_option("--board", runOptions.board, "the simulated board behind the ports")->required();
+  auto* board = run->add_option("--board", runOptions.board, "the simulated board behind the ports");
+  auto* hardware = run->add_flag("--hardware", runOptions.hardware,
+                                 "use the real ports of this machine (a real target, as root) instead of a board");
+  board->excludes(hardware);
+  hardware->excludes(board);
   run->add_option("--set", sets, "NAME=TEXT: a property's value text before SvrSetProperty");
   run->add_option("--cycles", runOptions.cycles, "acquisition cycles (default 3)")->check(CLI::Range(0, 1000000));
   run->add_option("--write", runOptions.writes, "a write command, e.g. VARN_WRITE(5=2.5), sent before the cycles");
@@ -161,6 +165,9 @@ int main(int argc, char** argv) {
       if (NeedsArm(showFile)) return RunArmBuild(argc, argv, nullptr);
       return ShowDriver(showFile);
     }
+    if (runOptions.board.empty() && !runOptions.hardware)
+      throw CLI::ValidationError("--board",
+                                 "run needs --board WORD (a simulated board), or --hardware on a real target");
     if (NeedsArm(runFile)) return RunArmBuild(argc, argv, nullptr);
     for (const auto& s : sets) runOptions.sets.push_back(SplitAssignment(s, "--set"));
     for (const auto& s : inputs) {

@@ -1,8 +1,14 @@
 // varnhost show and varnhost run: a driver as a person looks at it.
 #include "varnhost/people.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <sys/io.h>
+#endif
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
@@ -128,6 +134,7 @@ struct Person {
           {std::to_string(i), cn[i], KindName(int(i) < channelKinds.GetSize() ? channelKinds[int(i)] : 0)});
     out << "\nchannels (" << cn.size() << ")\n";
     channels.Print(out);
+    device.Release();
   }
 
   static void PrintWrites(const std::vector<BusEvent>& events, std::ostream& out) {
@@ -140,11 +147,13 @@ struct Person {
   }
 
   static int Run(const DriverLibrary& library, const RunOptions& options, std::ostream& out) {
-    Bus bus(options.realClock ? Clock::Mode::Real : Clock::Mode::Virtual);
-    sim::BoardSetup setup;
-    setup.base = options.base;
-    setup.inputs = options.inputs;
-    bus.SetBoard(sim::MakeBoard(options.board, setup));
+    Bus bus(options.realClock || options.hardware ? Clock::Mode::Real : Clock::Mode::Virtual);
+    if (!options.hardware) {
+      sim::BoardSetup setup;
+      setup.base = options.base;
+      setup.inputs = options.inputs;
+      bus.SetBoard(sim::MakeBoard(options.board, setup));
+    }
     HostDevice<Ch> device(library, bus);
     device.values.SetSize(128);
 
@@ -165,8 +174,12 @@ struct Person {
     }
     bus.TakeEvents();
     device.SetProperty(names, texts);
-    out << library.Path() << " (" << FlavourName(library.GetFlavour()) << " build) on a simulated " << options.board
-        << " board, " << (options.realClock ? "real" : "virtual") << " clock\n";
+    if (options.hardware)
+      out << library.Path() << " (" << FlavourName(library.GetFlavour())
+          << " build) on the real ports of this machine\n";
+    else
+      out << library.Path() << " (" << FlavourName(library.GetFlavour()) << " build) on a simulated " << options.board
+          << " board, " << (options.realClock ? "real" : "virtual") << " clock\n";
     const auto shown = Utf8(texts);
     for (size_t i = 0; i < propertyNames.size(); ++i) out << "  " << propertyNames[i] << " = " << shown[i] << "\n";
     const auto setEvents = bus.TakeEvents();
@@ -259,8 +272,21 @@ int ShowDriver(const std::string& path) {
   return 0;
 }
 
+// Real port access, for a real target only, and only when asked for: with I/O permission the
+// driver's port instructions no longer fault, so they reach the machine's bus untrapped.
+void GrantPortAccess() {
+#if defined(__x86_64__) || defined(__i386__)
+  if (iopl(3) != 0)
+    throw std::runtime_error(std::string("no permission for the real ports (") + std::strerror(errno) +
+                             "); --hardware is for a real target, run as root there");
+#else
+  throw std::runtime_error("--hardware is available for x86 drivers on an x86 target only");
+#endif
+}
+
 int RunDriver(const std::string& path, const RunOptions& options) {
   DriverLibrary library(path);
+  if (options.hardware) GrantPortAccess();
   InstallTraps(options.realClock ? 0 : 60);
   if (library.GetFlavour() == Flavour::Configuration) return Person<char>::Run(library, options, std::cout);
   return Person<char16_t>::Run(library, options, std::cout);

@@ -18,6 +18,7 @@ struct RunOptions {
   std::vector<std::string> writes;
   int cycles = 3;
   bool realClock = false;
+  bool hardware = false;  // the real ports of this machine instead of a simulated board
 };
 
 int ShowDriver(const std::string& path);

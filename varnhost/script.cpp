@@ -385,6 +385,7 @@ int Run(const Json& script, const DeviceSetup& setup, const DriverLibrary& libra
       throw ScriptError("calls[" + std::to_string(i) + "] " + calls[i]["call"].get<std::string>() + ": " + e.what());
     }
   }
+  device.Release();
   return 0;
 }
 

@@ -8,8 +8,7 @@
 //   +4       write: D/A channel select 0..3      +6  write word: D/A code
 //   +8..+10  8255 ports A, B, C                  +11 8255 control word
 //   +12..+14 counters 0..2 (low, then high byte) +15 counter control (latch commands)
-#include "framework/chips.h"
-#include "framework/handcoded.h"
+#include "framework/sharedproperties.h"
 
 namespace {
 
@@ -30,35 +29,29 @@ struct TavrelSettings {
 };
 using S = TavrelSettings;
 
-const TChar* const kInputModeChoices[] = {VT("0 - 单端"), VT("1 - 双端")};
 const TChar* const kDaRangeChoices[] = {VT("0 - 0 ～ 5V"), VT("1 - ±5V")};
-const TChar* const kRangeChoices[] = {VT("0 - ±5V"), VT("1 - ±10V"), VT("2 - 0 ～ 10V")};
-const TChar* const kGainChoices[] = {VT("0 - 1"), VT("1 - 2"), VT("2 - 4"), VT("3 - 8"), VT("4 - 16")};
-const TChar* const kReduceChoices[] = {VT("0 - 平均值处理"), VT("1 - 最大最小值处理")};
-const TChar* const kDirectionChoices[] = {VT("0 - 数字量输入"), VT("1 - 数字量输出")};
-constexpr int kInputChoice = 0;
 
 // Channel indexes.
 constexpr int kFirstCounter = 0;
 constexpr int kFirstDa = 3, kLastDa = 6;
-constexpr int kFirstPortA = 7, kFirstPortB = 15, kFirstPortCLow = 23, kFirstPortCHigh = 27, kLastDigital = 30;
+constexpr int kFirstPortA = 7;  // 24 digital channels: PA0-7, PB0-7, PC0-3, PC4-7
 constexpr int kFirstAd = 31;
 
 struct TavrelBoard : HandcodedBoard<TavrelSettings> {
   static constexpr Property<S> kProperties[] = {
-      TextProperty<S>(VT("设备IO基地址(16进制)"), VT("100"), &S::baseAddress, NumberFormat::Hex),
-      ChoiceProperty<S>(VT("输入类型"), MakeChoices(kInputModeChoices), &S::inputMode),
+      BaseAddressProperty<S>(VT("100"), &S::baseAddress),
+      ChoiceProperty<S>(VT("输入类型"), MakeChoices(kWiringChoices), &S::inputMode),
       ChoiceProperty<S>(VT("DA输出范围"), MakeChoices(kDaRangeChoices), &S::daRangeCode),
-      ChoiceProperty<S>(VT("输入量程"), MakeChoices(kRangeChoices), &S::rangeCode),
-      ChoiceProperty<S>(VT("输入放大增益"), MakeChoices(kGainChoices), &S::gainCode),
-      TextProperty<S>(VT("重复采集次数"), VT("5"), &S::repeatCount, NumberFormat::Decimal),
-      ChoiceProperty<S>(VT("AD前处理方式"), MakeChoices(kReduceChoices), &S::reduceMode),
-      ChoiceProperty<S>(VT("8255端口PA"), MakeChoices(kDirectionChoices), &S::portADir),
-      ChoiceProperty<S>(VT("8255端口PB"), MakeChoices(kDirectionChoices), &S::portBDir),
-      ChoiceProperty<S>(VT("8255端口PC0-3"), MakeChoices(kDirectionChoices), &S::portCLowDir),
-      ChoiceProperty<S>(VT("8255端口PC4-7"), MakeChoices(kDirectionChoices), &S::portCHighDir),
+      InputRangeProperty<S>(&S::rangeCode),
+      GainProperty<S>(&S::gainCode),
+      RepeatCountProperty<S>(VT("5"), &S::repeatCount, NumberFormat::Decimal),
+      ReduceModeProperty<S>(&S::reduceMode),
+      PortDirectionProperty<S>(kPortA, &S::portADir),
+      PortDirectionProperty<S>(kPortB, &S::portBDir),
+      PortDirectionProperty<S>(kPortCLow, &S::portCLowDir),
+      PortDirectionProperty<S>(kPortCHigh, &S::portCHighDir),
   };
-  enum { kPortAProperty = 7, kPortBProperty, kPortCLowProperty, kPortCHighProperty };
+  static constexpr int kPortAProperty = 7;  // then PB, PC0-3, PC4-7
   static constexpr PropertyLookup kLookup = PropertyLookup::RunningCursor;
 
   static constexpr S kDefaults = {0x100, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0};
@@ -75,47 +68,31 @@ struct TavrelBoard : HandcodedBoard<TavrelSettings> {
   void Channels(const S& s, ChannelTable& table) {
     table.AddGroup(3, VT("脉冲计数%d"), 0, NumericIn);
     table.AddGroup(4, VT("输出DA%d"), 0, NumericOut);
-    table.AddDigitalGroup(8, VT("输入PA%d"), VT("输出PA%d"), 0, s.portADir != 0);
-    table.AddDigitalGroup(8, VT("输入PB%d"), VT("输出PB%d"), 0, s.portBDir != 0);
-    table.AddDigitalGroup(4, VT("输入PC%d"), VT("输出PC%d"), 0, s.portCLowDir != 0);
-    table.AddDigitalGroup(4, VT("输入PC%d"), VT("输出PC%d"), 4, s.portCHighDir != 0);
+    AddPpi8255Channels(table, Ppi(s));
     table.AddGroup(AnalogInputCount(s), VT("AD%d输入"), 0, NumericIn);
   }
 
   // The 8255 control word, from the port properties of this call: an input choice sets the group's
   // bits, an output choice clears them, a property not found or not matched leaves them at 0x80's.
   void ApplySet(DeviceRecord* device, S& s, const PropertyMatches& matches) {
-    Ppi8255ControlWord control;
-    const std::pair<int, uint8_t> groups[] = {{kPortAProperty, Ppi8255ControlWord::kPortAInput},
-                                              {kPortBProperty, Ppi8255ControlWord::kPortBInput},
-                                              {kPortCLowProperty, Ppi8255ControlWord::kPortCLowInput},
-                                              {kPortCHighProperty, Ppi8255ControlWord::kPortCHighInput}};
-    for (const auto& [property, bits] : groups)
-      if (matches.Taken(property)) control.SetInput(bits, matches.Code(property) == kInputChoice);
-    PortIO(device).OutByte(s.baseAddress + 11, control.Word());
+    PortIO(device).OutByte(Ppi(s).ControlPort(),
+                           Ppi8255Channels::ControlWordOf(matches, kPortAProperty, kDirectionInputCode));
   }
 
   // Counters, then digital inputs, then analog inputs.
   void Collect(DeviceRecord* device, S& s, const CArray<int>& enabled, CArray<double>& values) {
     const PortIO io(device);
     const int base = s.baseAddress;
-    for (int i = 0; i < 3; ++i)
-      if (IsEnabled(enabled, kFirstCounter + i))
-        StoreValue(values, kFirstCounter + i, pit8254::ReadLatchedCount(io, base + 15, base + 12 + i, i));
-
-    if (s.portADir == 0) SpreadBits(io.InByte(base + 8), 0, 8, kFirstPortA, enabled, values);
-    if (s.portBDir == 0) SpreadBits(io.InByte(base + 9), 0, 8, kFirstPortB, enabled, values);
-    if (s.portCLowDir == 0) SpreadBits(io.InByte(base + 10), 0, 4, kFirstPortCLow, enabled, values);
-    if (s.portCHighDir == 0) SpreadBits(io.InByte(base + 10), 4, 4, kFirstPortCHigh, enabled, values);
+    pit8254::ReadCounterChannels(io, base + 15, base + 12, kFirstCounter, enabled, values);
+    Ppi(s).ReadInputs(io, enabled, values);
 
     const double low = s.rangeCode == 0 ? -5.0 : s.rangeCode == 1 ? -10.0 : 0.0;
     const double high = s.rangeCode == 0 ? 5.0 : 10.0;
     const int codeOffset = s.inputMode == 0 ? 0 : 16;
     io.OutByte(base + 1, 0);
-    SampleBuffer samples;
     for (int c = 0; c < AnalogInputCount(s); ++c) {
       if (!IsEnabled(enabled, kFirstAd + c)) continue;
-      for (int n = 0; n < s.repeatCount; ++n) {
+      const double count = ConvertAndReduce(s.repeatCount, s.reduceMode, [&] {
         io.OutByte(base + 1, 0);
         io.OutByte(base + 0, static_cast<uint8_t>(c + codeOffset));
         io.InByte(base + 0);
@@ -124,10 +101,9 @@ struct TavrelBoard : HandcodedBoard<TavrelSettings> {
         if (io.InByte(base + 1) & 1) Sleep(10);  // still busy: one more wait, the status is not read again
         io.InByte(base + 2);
         io.InByte(base + 3);
-        samples.Append(io.InWord(base + 2) & 0xFFF);
-      }
-      StoreValue(values, kFirstAd + c, CountToVolts(low, high, Reduce(samples, s.reduceMode)));
-      samples.Clear();
+        return io.InWord(base + 2) & 0xFFF;
+      });
+      StoreValue(values, kFirstAd + c, CountToVolts(low, high, count));
     }
   }
 
@@ -135,27 +111,17 @@ struct TavrelBoard : HandcodedBoard<TavrelSettings> {
   void Write(DeviceRecord* device, S& s, CArray<double>& values, int index, double) {
     const PortIO io(device);
     const int base = s.baseAddress;
-    if (index >= kFirstPortA && index <= kLastDigital) {
-      // Every output group is rebuilt from the host's values and rewritten.
-      if (s.portADir != 0) io.OutByte(base + 8, static_cast<uint8_t>(PackBits(0, 0, 8, kFirstPortA, values)));
-      if (s.portBDir != 0) io.OutByte(base + 9, static_cast<uint8_t>(PackBits(0, 0, 8, kFirstPortB, values)));
-      if (s.portCLowDir != 0 || s.portCHighDir != 0) {
-        uint32_t portC = 0;
-        if (s.portCLowDir != 0) portC = PackBits(portC, 0, 4, kFirstPortCLow, values);
-        if (s.portCHighDir != 0) portC = PackBits(portC, 4, 4, kFirstPortCHigh, values);
-        io.OutByte(base + 10, static_cast<uint8_t>(portC));
-      }
-    }
+    // Every output group is rebuilt from the host's values and rewritten.
+    if (Ppi(s).HasChannel(index)) Ppi(s).WriteOutputs(io, values);
     if (index >= kFirstDa && index <= kLastDa) {
-      const double low = s.daRangeCode == 1 ? 0.0 : -5.0, high = 5.0;
-      double v = values[index];
-      if (v < low) v = low;
-      if (v > high) v = high;
       io.OutByte(base + 4, static_cast<uint8_t>(index - kFirstDa));
-      // Full scale would give 4096, which the 12-bit converter takes as 0: the top code is 4095.
-      const int code = static_cast<int>((v - low) / (high - low) * 4096);
-      io.OutWord(base + 6, static_cast<uint16_t>(code > 4095 ? 4095 : code));
+      io.OutWord(base + 6, static_cast<uint16_t>(DaCode(values[index], s.daRangeCode == 1 ? 0.0 : -5.0, 5.0)));
     }
+  }
+
+  // The 8255 at +8..+11, its lines channels 7..30.
+  static Ppi8255Channels Ppi(const S& s) {
+    return {s.baseAddress + 8, kFirstPortA, s.portADir, s.portBDir, s.portCLowDir, s.portCHighDir};
   }
 
   static int AnalogInputCount(const S& s) { return s.inputMode == 0 ? 16 : 8; }

@@ -38,6 +38,41 @@ TEST(Reductions, TrimmedMeanIsSoundWhereTheOldStartValuesWereNot) {
   EXPECT_EQ(Reduce(Samples({1, 2, 9}), 7), 2);
 }
 
+TEST(Reductions, RepeatedConversionsAreReducedAsTheSettingSays) {
+  std::vector<double> samples = {1, 2, 9};
+  size_t taken = 0;
+  auto next = [&] { return samples[taken++]; };
+  EXPECT_EQ(ConvertAndReduce(3, 1, next), 2);
+  EXPECT_EQ(taken, 3u);
+  taken = 0;
+  EXPECT_EQ(ConvertAndReduce(2, 0, next), 1.5);
+  for (int32_t none : {0, -5, INT32_MIN}) {
+    taken = 0;
+    EXPECT_EQ(ConvertAndReduce(none, 0, next), kMidScaleCount);
+    EXPECT_EQ(taken, 0u) << "no conversion";
+  }
+}
+
+TEST(Scaling, HalvingRangeAndGain) {
+  EXPECT_EQ(HalvingRange(0, 0).Volts(4095), 4.99755859375);
+  EXPECT_EQ(HalvingRange(1, 2).Volts(4095), 0.62469482421875);
+  EXPECT_EQ(HalvingRange(2, 4).Volts(0), -0.078125);
+  for (int range = 0; range < 3; ++range) EXPECT_EQ(HalvingRange(range, 3).Volts(2048), 0.0);
+  // Codes no choice gives (a foreign stored record) stay finite or reach 0 without a fault.
+  EXPECT_EQ(HalvingRange(-1, 0).Volts(0), -10.0);
+  EXPECT_EQ(HalvingRange(0, INT32_MAX).Volts(0), -0.0);
+}
+
+TEST(Scaling, DaCodeClampsIntoTheSpanAndTopsAt4095) {
+  EXPECT_EQ(DaCode(2.5, 0, 5), 2048u);
+  EXPECT_EQ(DaCode(2.5, -5, 5), 3072u);
+  EXPECT_EQ(DaCode(-7, -5, 5), 0u);
+  EXPECT_EQ(DaCode(5, 0, 5), 4095u);
+  EXPECT_EQ(DaCode(1e300, 0, 10), 4095u);
+  EXPECT_EQ(DaCode(4.998, 0, 5), 4094u);
+  EXPECT_EQ(DaCode(std::numeric_limits<double>::quiet_NaN(), 0, 5), 0u);
+}
+
 TEST(Bits, PackingFollowsTruncationTowardZero) {
   CArray<double> values;
   for (double v : {1.0, 0.0, 0.7, -2.0, 1.9, 0.0, 0.0, 3.0}) values.Add(v);
@@ -156,6 +191,18 @@ struct RecordingPorts {
   }
 };
 }  // namespace
+
+TEST(Chips, ControlWordOfThePortPropertiesTaken) {
+  struct Matches {
+    std::vector<int> codes;  // per property: -1 not taken, else the choice code
+    bool Taken(int p) const { return codes[size_t(p)] >= 0; }
+    int Code(int p) const { return codes[size_t(p)]; }
+  };
+  EXPECT_EQ(Ppi8255Channels::ControlWordOf(Matches{{9, 0, 0, 0, 0}}, 1, 0), 0x9B);
+  EXPECT_EQ(Ppi8255Channels::ControlWordOf(Matches{{1, 0, 1, 1}}, 0, 0), 0x82);
+  EXPECT_EQ(Ppi8255Channels::ControlWordOf(Matches{{-1, -1, 0, 1}}, 0, 0), 0x81) << "not taken: as in 0x80";
+  EXPECT_EQ(Ppi8255Channels::ControlWordOf(Matches{{0, 0, 0, 1}}, 0, 0), 0x93);
+}
 
 TEST(Chips, EachCounterIsLatchedAloneRightBeforeItsTwoReads) {
   RecordingPorts io;

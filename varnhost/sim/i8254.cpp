@@ -26,16 +26,6 @@ void Pit8254::Latch(int i, Micros now) {
   c.readHigh = false;
 }
 
-std::optional<uint32_t> Pit8254::ReadPort(int port, Micros now) {
-  if (port < 0 || port > 2) return std::nullopt;
-  return ReadCounter(port, now);
-}
-
-void Pit8254::WritePort(int port, uint8_t value, Micros now) {
-  if (port >= 0 && port <= 2) WriteCounter(port, value, now);
-  if (port == 3) WriteControl(value, now);
-}
-
 uint8_t Pit8254::ReadCounter(int i, Micros now) {
   Counter& c = counters_[size_t(i)];
   const uint16_t value = c.latched ? c.latch : Count(i, now);

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "varnhost/sim/board.h"
 
@@ -16,10 +15,6 @@ class Pit8254 {
  public:
   // clockHz: the rate of each counter's clock input.
   explicit Pit8254(std::array<double, 3> clockHz);
-
-  // The chip's four ports: counters 0-2, then the control word (which reads nothing).
-  std::optional<uint32_t> ReadPort(int port, Micros now);
-  void WritePort(int port, uint8_t value, Micros now);
 
   uint8_t ReadCounter(int i, Micros now);
   void WriteCounter(int i, uint8_t value, Micros now);

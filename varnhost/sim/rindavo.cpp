@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "varnhost/sim/boards.h"
-#include "varnhost/sim/i8254.h"
 
 namespace varnhost::sim {
 namespace {
@@ -17,7 +16,7 @@ class RindavoModel : public BoardModel {
   RindavoModel(uint32_t base, const Inputs& in)
       : base_(base),
         ad_(in, 16, Span{-5.0, 5.0}, Micros(ConversionTime(in))),
-        pit_({in.at("counter0_hz"), in.at("counter1_hz"), in.at("counter2_hz")}),
+        pit_(Clocks(in)),
         jp7_(in.at("jp7")),
         differential_(in.at("mode") != 0) {
     if (jp7_ != 5 && jp7_ != 10) throw BoardError("rindavo input \"jp7\" is 5 or 10 (volts of range code 0)");
@@ -36,13 +35,13 @@ class RindavoModel : public BoardModel {
       case 3: return pins_[0];
       case 8: return ad_.Busy(now) ? 0x80u : 0u;
       case 11: return pins_[1];
-      default: return reg >= 12 ? pit_.ReadPort(int(reg - 12), now) : std::nullopt;
+      default: return ReadPit(pit_, reg, 12, now);
     }
   }
 
   void Write(int width, uint32_t port, uint32_t value, Micros now) override {
     const uint32_t reg = port - base_;
-    if (width != 8 || port < base_ || reg > 15) return;
+    if (width != 8 || port < base_ || reg > 15 || WritePit(pit_, reg, 12, value, now)) return;
     switch (reg) {
       case 0: {  // start the input the multiplexer selects, on its range
         const int input = Selected();
@@ -56,9 +55,7 @@ class RindavoModel : public BoardModel {
       case 4: daLow_ = uint8_t(value); break;
       case 5: daHigh_ = uint8_t(value); break;
       case 11: outputs_[1] = uint8_t(value); break;
-      default:
-        if (reg >= 12) pit_.WritePort(int(reg - 12), uint8_t(value), now);  // the 8254 at +12..+15
-        break;
+      default: break;
     }
   }
 
@@ -104,9 +101,7 @@ BoardType RindavoBoardType() {
   defaults["conversion_us"] = 15;
   defaults["di_low"] = 0xA5;   // digital input pins 0-7
   defaults["di_high"] = 0x3C;  // and 8-15
-  defaults["counter0_hz"] = 1000;
-  defaults["counter1_hz"] = 250;
-  defaults["counter2_hz"] = 40;
+  AddClockDefaults(defaults);
   return {"rindavo", 768, defaults, [](uint32_t base, const Inputs& in) -> std::unique_ptr<BoardModel> {
             return std::make_unique<RindavoModel>(base, in);
           }};

@@ -5,8 +5,6 @@
 #include <cmath>
 
 #include "varnhost/sim/boards.h"
-#include "varnhost/sim/i8254.h"
-#include "varnhost/sim/i8255.h"
 
 namespace varnhost::sim {
 namespace {
@@ -21,12 +19,8 @@ Span SpanOfRangeJumper(double jumper) {
 class TavrelModel : public BoardModel {
  public:
   TavrelModel(uint32_t base, const Inputs& in)
-      : base_(base),
-        ad_(in, 16, SpanOfRangeJumper(in.at("range"))),
-        pit_({in.at("counter0_hz"), in.at("counter1_hz"), in.at("counter2_hz")}) {
-    ppi_.pinsA = uint8_t(in.at("pa"));
-    ppi_.pinsB = uint8_t(in.at("pb"));
-    ppi_.pinsC = uint8_t(in.at("pc"));
+      : base_(base), ad_(in, 16, SpanOfRangeJumper(in.at("range"))), pit_(Clocks(in)) {
+    SetPins(ppi_, in);
   }
 
   std::optional<uint32_t> Read(int width, uint32_t port, Micros now) override {
@@ -34,15 +28,13 @@ class TavrelModel : public BoardModel {
     if (port < base_ || reg > 15) return std::nullopt;
     if (width == 16 && reg == 2) return ad_.Result();
     if (width != 8) return std::nullopt;
+    if (reg >= 8) return reg < 12 ? ReadPpi(ppi_, reg, 8) : ReadPit(pit_, reg, 12, now);
     switch (reg) {
       case 0: return channel_;
       case 1: return ad_.Busy(now) ? 1u : 0u;
       case 2: return ad_.Result() & 0xFF;
       case 3: return ad_.Result() >> 8;
-      case 8:
-      case 9:
-      case 10: return ppi_.Read(int(reg - 8));
-      default: return reg >= 12 ? pit_.ReadPort(int(reg - 12), now) : std::nullopt;
+      default: return std::nullopt;
     }
   }
 
@@ -53,28 +45,19 @@ class TavrelModel : public BoardModel {
       da_[daSelect_] = value & 0xFFF;  // the converter takes 12 bits
       return;
     }
-    if (width != 8) return;
-    switch (reg) {
-      case 0:  // selecting a channel starts its conversion
-        channel_ = uint8_t(value);
-        ad_.Start(Voltage(channel_), now);
-        break;
-      case 4: daSelect_ = value & 3; break;
-      case 8:
-      case 9:
-      case 10:
-      case 11: ppi_.Write(int(reg - 8), uint8_t(value)); break;
-      default:
-        if (reg >= 12) pit_.WritePort(int(reg - 12), uint8_t(value), now);  // the 8254 at +12..+15
-        break;
+    if (width != 8 || WritePpi(ppi_, reg, 8, value) || WritePit(pit_, reg, 12, value, now)) return;
+    if (reg == 0) {  // selecting a channel starts its conversion
+      channel_ = uint8_t(value);
+      ad_.Start(Voltage(channel_), now);
+    } else if (reg == 4) {
+      daSelect_ = value & 3;
     }
   }
 
   std::vector<std::string> Outputs() const override {
     std::vector<std::string> out;
     for (int i = 0; i < 4; ++i) out.push_back("D/A " + std::to_string(i) + " code " + std::to_string(da_[i]));
-    out.push_back("8255 control " + Hex(ppi_.Control()) + ", pins out A " + Hex(ppi_.OutputA()) + " B " +
-                  Hex(ppi_.OutputB()) + " C " + Hex(ppi_.OutputC()));
+    out.push_back(PpiOutputs(ppi_));
     return out;
   }
 
@@ -99,12 +82,8 @@ class TavrelModel : public BoardModel {
 BoardType TavrelBoardType() {
   Inputs defaults = AnalogInputDefaults(16);
   defaults["range"] = 5;  // input range jumper: 5 for ±5 V, 10 for ±10 V, 0 for 0 to 10 V
-  defaults["pa"] = 0x5A;
-  defaults["pb"] = 0xC3;
-  defaults["pc"] = 0x96;
-  defaults["counter0_hz"] = 1000;
-  defaults["counter1_hz"] = 250;
-  defaults["counter2_hz"] = 40;
+  AddPinDefaults(defaults);
+  AddClockDefaults(defaults);
   return {"tavrel", 0x100, defaults, [](uint32_t base, const Inputs& in) -> std::unique_ptr<BoardModel> {
             return std::make_unique<TavrelModel>(base, in);
           }};
