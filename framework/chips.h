@@ -122,13 +122,13 @@ void StartRateGenerators(const PortIO& io, int controlPort, int firstDataPort) {
 }
 
 // The three counters as channels firstIndex .. firstIndex+2: each enabled one latched alone and
-// its raw count (0..65535) stored.
+// its raw count (0..65535) stored. extraBits go into each latch command, as in ReadLatchedCount.
 template <class PortIO>
 void ReadCounterChannels(const PortIO& io, int controlPort, int firstDataPort, int firstIndex,
-                         const CArray<int>& enabled, CArray<double>& values) {
+                         const CArray<int>& enabled, CArray<double>& values, uint8_t extraBits = 0) {
   for (int i = 0; i < 3; ++i)
     if (IsEnabled(enabled, firstIndex + i))
-      StoreValue(values, firstIndex + i, ReadLatchedCount(io, controlPort, firstDataPort + i, i));
+      StoreValue(values, firstIndex + i, ReadLatchedCount(io, controlPort, firstDataPort + i, i, extraBits));
 }
 
 }  // namespace pit8254

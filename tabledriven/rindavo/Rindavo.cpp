@@ -132,8 +132,7 @@ struct RindavoBoard : TableDrivenBoard<RindavoBoard> {
   void RunInit(DeviceRecord* device, const Settings& s) {
     const PortIO io(device);
     const int base = s[kBaseAddress];
-    for (int i = 0; i < 3; ++i)
-      pit8254::StartRateGenerator(io, Port(base, kCounterControl), Port(base, kFirstCounterPort + i), i);
+    pit8254::StartRateGenerators(io, Port(base, kCounterControl), Port(base, kFirstCounterPort));
     const uint8_t code = RangeOf(s).code;
     if (kConfigurationBuild) {
       io.OutByte(Port(base, kAdHigh), code);
@@ -157,13 +156,9 @@ struct RindavoBoard : TableDrivenBoard<RindavoBoard> {
       for (int i = 0; i < kDigitalBits; ++i) StoreValue(values, i, ReadBit(image, i));
     }
     ConvertInputs(io, s, values);
-    if (kConfigurationBuild) {
-      for (int i = 0; i < 3; ++i)
-        if (IsEnabled(enabled, kFirstCounter + i))
-          StoreValue(values, kFirstCounter + i,
-                     pit8254::ReadLatchedCount(io, Port(base, kCounterControl), Port(base, kFirstCounterPort + i), i,
-                                               kLatchExtraBits));
-    }
+    if (kConfigurationBuild)
+      pit8254::ReadCounterChannels(io, Port(base, kCounterControl), Port(base, kFirstCounterPort), kFirstCounter,
+                                   enabled, values, kLatchExtraBits);
   }
 
   // Output d = index - 16 in a two-byte image rebuilt from the host's values, then only the byte
