@@ -29,6 +29,8 @@ class AnalogInputs {
  public:
   AnalogInputs(const Inputs& inputs, int count, Span span, Micros conversionTime = 15, int bits = 12);
   double Input(int channel) const;
+  // Differential pair d of a 16-input bank: input d against input d + 8 (pairs 0..7).
+  double Pair(int d) const { return d >= 0 && d < 8 ? Input(d) - Input(d + 8) : 0.0; }
   void Start(double volts, Micros now);
   void Start(double volts, Span span, Micros now);  // a converter whose span is set per input
   bool Busy(Micros now) const { return now < doneAt_; }

@@ -77,7 +77,7 @@ class RindavoModel : public BoardModel {
   int Selected() const { return multiplexer_ & 0xF; }  // the start channel
   double Voltage(int input) const {
     if (!differential_) return ad_.Input(input);
-    return input < 8 ? ad_.Input(input) - ad_.Input(input + 8) : 0.0;
+    return ad_.Pair(input);
   }
 
   uint32_t base_;

@@ -64,7 +64,7 @@ class TavrelModel : public BoardModel {
  private:
   double Voltage(uint8_t code) const {
     if (code < 16) return ad_.Input(code);
-    if (code < 24) return ad_.Input(code - 16) - ad_.Input(code - 8);
+    if (code < 24) return ad_.Pair(code - 16);
     return 0.0;
   }
 

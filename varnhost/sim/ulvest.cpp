@@ -44,7 +44,7 @@ class UlvestModel : public BoardModel {
  private:
   double Voltage() const {
     if (!differential_) return ad_.Input(channel_);
-    return channel_ < 8 ? ad_.Input(channel_) - ad_.Input(channel_ + 8) : 0.0;
+    return ad_.Pair(channel_);
   }
 
   uint32_t base_;
